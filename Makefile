@@ -1,14 +1,19 @@
 # make demo  - install what is missing, build, open the demo form (or write demo.png without a display)
 # make test  - install what is missing, build, run every test
 # make bench - Release build, run every benchmark
+# make sanitize-test - the suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer
+# make fuzz  - clang build of the libFuzzer targets; make fuzz-run FUZZ_SECONDS=600 runs each
 BUILD       ?= build
 BENCH_BUILD ?= build-release
+SAN_BUILD   ?= build-asan
+FUZZ_BUILD  ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS        ?= 2
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES    := $(shell grep -v '^[[:space:]]*\#' deps/debian.txt)
 TEST_ENV    := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/tessera-runtime-$$(id -u)
 
-.PHONY: all deps configure build demo test bench clean
+.PHONY: all deps configure build demo test sanitize-test bench fuzz fuzz-run clean
 
 all: build
 
@@ -48,5 +53,32 @@ bench: deps
 	@mkdir -p /tmp/tessera-runtime-$$(id -u) && chmod 700 /tmp/tessera-runtime-$$(id -u)
 	@for b in $(BENCH_BUILD)/bench/*_bench; do echo "== $$b"; $(TEST_ENV) $$b || exit 1; done
 
+# Any sanitizer report fails the run: halt on the first one, leaks included.
+SAN_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+
+sanitize-test: deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_SANITIZE=ON \
+	    -DTESSERA_BUILD_BENCH=OFF -DTESSERA_BUILD_DEMO=OFF
+	cmake --build $(SAN_BUILD) -j$(JOBS)
+	@mkdir -p /tmp/tessera-runtime-$$(id -u) && chmod 700 /tmp/tessera-runtime-$$(id -u)
+	cd $(SAN_BUILD) && $(TEST_ENV) $(SAN_ENV) ctest --output-on-failure -j$(JOBS)
+
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	    -DTESSERA_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
+
+# Runs every fuzzer for FUZZ_SECONDS on a scratch copy of its seed corpus.
+fuzz-run: fuzz
+	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
+	    n=$$(basename $$f); n=$${n#fuzz_}; \
+	    mkdir -p fuzz/corpus-work/$$n && cp -n fuzz/corpus/$$n/* fuzz/corpus-work/$$n/ 2>/dev/null; \
+	    echo "== $$f"; \
+	    QT_QPA_PLATFORM=offscreen $$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=fuzz/corpus-work/ \
+	        fuzz/corpus-work/$$n || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

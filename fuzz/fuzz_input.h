@@ -1,0 +1,55 @@
+// Splits a fuzzer's bytes into the texts and numbers a target needs.
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace tessera::fuzz {
+
+class Input
+{
+public:
+    Input(const uint8_t *data, size_t size) : m_data(data), m_size(size) { }
+
+    bool atEnd() const { return m_pos >= m_size; }
+
+    // A text up to the next NUL byte (or the end), read as UTF-8.
+    QString text()
+    {
+        size_t start = m_pos;
+        while (m_pos < m_size && m_data[m_pos] != 0)
+            ++m_pos;
+        QString result = QString::fromUtf8(reinterpret_cast<const char *>(m_data + start),
+                                           qsizetype(m_pos - start));
+        if (m_pos < m_size)
+            ++m_pos;
+        return result;
+    }
+
+    double number()
+    {
+        double value = 0;
+        if (m_size - m_pos >= sizeof value) {
+            std::memcpy(&value, m_data + m_pos, sizeof value);
+            m_pos += sizeof value;
+        }
+        return value;
+    }
+
+    int small(int bound)
+    {
+        if (atEnd() || bound <= 0)
+            return 0;
+        return m_data[m_pos++] % bound;
+    }
+
+private:
+    const uint8_t *m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+};
+
+} // namespace tessera::fuzz
