@@ -1,9 +1,15 @@
 // The host runtime's text services: leading-number value, locale-aware numeric test and
 // conversion, format expressions, Boolean texts and the variant comparison rules.
+//
+// Values follow the runtime's Variant model: an invalid QVariant is Empty, a valid QVariant whose
+// isNull() is true (e.g. QVariant::fromValue(nullptr)) is Null; bool, the integer types, float and
+// double are numbers; QString (and QByteArray, QChar) are texts; QDate, QDateTime and QTime are
+// dates. These services are meant for the GUI thread (the user locale is one global setting).
 #pragma once
 
 #include <tessera/Error.h>
 
+#include <QDateTime>
 #include <QLocale>
 #include <QString>
 #include <QVariant>
@@ -14,7 +20,10 @@ namespace tessera {
 void setUserLocale(const QLocale &locale);
 QLocale userLocale();
 
-// Value of the leading number of a text; 0 when the text has no such prefix.
+// Value of the leading number of a text; 0 when the text has no such prefix. Blanks, tabs and line
+// feeds are ignored anywhere; "." is the decimal point in every locale; E or D start an exponent;
+// &H / &O read hexadecimal / octal integers (16-bit when they fit, else 32-bit). Error 6 when the
+// number does not fit in a Double (or a hexadecimal/octal one in 32 bits).
 double Val(const QString &text);
 
 // True when the locale-aware conversion accepts the value.
@@ -31,5 +40,31 @@ bool CBool(const QVariant &value);
 
 // The runtime's texts for true and false: "True", "False".
 QString CStr(bool value);
+
+// The value as text: numbers in the user's locale (no grouping, at most 15 significant digits,
+// exponent form from 1E+15 up and below 0.0001), Booleans "True"/"False", dates in the user's
+// short date format (with the time when it is not midnight), Empty and Null "".
+QString CStr(const QVariant &value);
+
+// Orders two values: numbers (and Booleans, dates) by value, texts by their UTF-16 code units,
+// a number against a numeric text by value, a number before a non-numeric text. Empty counts as
+// 0 beside a number and as "" beside a text; Null comes before everything else.
+// Returns <0, 0 or >0.
+int CompareVariants(const QVariant &a, const QVariant &b);
+
+// The runtime's type name of a value: "Empty", "Null", "Boolean", "Byte", "Integer", "Long",
+// "Single", "Double", "String", "Date"; an object held in the value by its class name
+// ("Nothing" for a null object).
+QString TypeName(const QVariant &value);
+
+// The runtime's Null value, and the tests for Empty and Null.
+QVariant Null();
+bool IsEmpty(const QVariant &value);
+bool IsNull(const QVariant &value);
+
+// Date serial numbers as the runtime stores dates: days since 30 December 1899, the time of day
+// as the fraction.
+double DateToSerial(const QDateTime &dateTime);
+QDateTime SerialToDate(double serial);
 
 } // namespace tessera
