@@ -181,10 +181,8 @@ private:
 };
 
 // The runtime's type name of an object: "Nothing" for none; Qt's classes without their leading
-// Q ("ComboBox"); other classes by their name without namespace ("ImageList").
+// Q ("ComboBox"); other classes by their name without namespace ("ImageList"). The type name of
+// a value is the runtime's (Runtime.h).
 QString TypeName(const QObject *object);
-// The same for a value: "Empty", "Boolean", "Integer", "Long", "Single", "Double", "String", ...;
-// an object held in the value by its own type name.
-QString TypeName(const QVariant &value);
 
 } // namespace tessera

@@ -1,5 +1,5 @@
 // The platform behind the host site: real message boxes, clipboard and files (QtHostServices),
-// the fake tests drive (FakeHostServices), and the runtime's type names.
+// the fake tests drive (FakeHostServices), and the type names of objects.
 #include <tessera/Error.h>
 #include <tessera/HostSite.h>
 
@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QMetaType>
 
 #include <cstdio>
 
@@ -176,32 +175,6 @@ QString TypeName(const QObject *object)
     if (name.size() > 1 && name.at(0) == QLatin1Char('Q') && name.at(1).isUpper())
         name.remove(0, 1);
     return name;
-}
-
-QString TypeName(const QVariant &value)
-{
-    if (!value.isValid())
-        return QStringLiteral("Empty");
-    if (value.metaType().id() == QMetaType::Nullptr)
-        return QStringLiteral("Null");
-    if (value.metaType().flags() & QMetaType::PointerToQObject)
-        return TypeName(value.value<QObject *>());
-    switch (value.metaType().id()) {
-    case QMetaType::Bool: return QStringLiteral("Boolean");
-    case QMetaType::UChar: return QStringLiteral("Byte");
-    case QMetaType::Short: return QStringLiteral("Integer");
-    case QMetaType::Int: return QStringLiteral("Long");
-    case QMetaType::LongLong: return QStringLiteral("LongLong");
-    case QMetaType::Float: return QStringLiteral("Single");
-    case QMetaType::Double: return QStringLiteral("Double");
-    case QMetaType::QString: return QStringLiteral("String");
-    case QMetaType::QDate:
-    case QMetaType::QDateTime: return QStringLiteral("Date");
-    case QMetaType::QFont: return QStringLiteral("Font");
-    case QMetaType::QPixmap:
-    case QMetaType::QImage: return QStringLiteral("Picture");
-    default: return QString::fromLatin1(value.typeName());
-    }
 }
 
 } // namespace tessera
