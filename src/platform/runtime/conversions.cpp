@@ -330,7 +330,7 @@ bool parseLocaleNumber(QStringView text, const LocaleInfo &info, double &out)
         if (i >= n)
             return false;
         const QChar c = text[i];
-        if ((c == QLatin1Char('-') || c == QLatin1Char('+')) && !sign) {
+        if ((c == QLatin1Char('-') || c == QLatin1Char('+')) && !sign && !paren) {
             sign = true;
             negative = c == QLatin1Char('-');
             ++i;
@@ -505,7 +505,8 @@ double Val(const QString &text)
     }
     std::string ascii;
     if (s[i] == QLatin1Char('-') || s[i] == QLatin1Char('+')) {
-        ascii += char(s[i].unicode());
+        if (s[i] == QLatin1Char('-'))
+            ascii += '-';
         ++i;
     }
     int digits = 0;

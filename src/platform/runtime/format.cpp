@@ -288,7 +288,7 @@ std::shared_ptr<const ParsedFormat> parseFormat(const QString &expression)
             start = i + 1;
         } else if (view[i] == QLatin1Char('"')) {
             quoted = !quoted;
-        } else if (!quoted && view[i] == QLatin1Char('\\')) {
+        } else if (!quoted && view[i] == QLatin1Char('\\') && i + 1 < view.size()) {
             ++i;
         }
     }
@@ -472,8 +472,7 @@ QString layoutNumber(Decimal d, const Section &s, bool sign, const LocaleInfo &i
             const QString digits = QString::number(shownExp < 0 ? -shownExp : shownExp);
             for (qsizetype k = digits.size(); k < s.expMinDigits; ++k)
                 out += QLatin1Char('0');
-            if (shownExp != 0 || s.expMinDigits > 0)
-                out += digits;
+            out += digits;
             break;
         }
         }

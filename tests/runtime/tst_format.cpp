@@ -1,0 +1,406 @@
+// Format expressions: placeholders, sections, scaling, exponents, literals, named formats and
+// dates, in en_US and it_IT.
+#include <tessera/Runtime.h>
+
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+using tessera::Format;
+
+namespace {
+
+QLocale localeNamed(const QString &name)
+{
+    return name == QLatin1String("it") ? QLocale(QLocale::Italian, QLocale::Italy)
+                                       : QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
+} // namespace
+
+class tst_Format : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { tessera::setUserLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void numbers_data();
+    void numbers();
+    void sections_data();
+    void sections();
+    void exponents_data();
+    void exponents();
+    void literals_data();
+    void literals();
+    void named_data();
+    void named();
+    void valueKinds_data();
+    void valueKinds();
+    void dates_data();
+    void dates();
+    void hostileInput_data();
+    void hostileInput();
+    void cachedExpressionFollowsLocale();
+};
+
+// Digit placeholders, decimal point, grouping, scaling commas, percent and rounding.
+void tst_Format::numbers_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("expected");
+
+    auto row = [](const char *name, const char *loc, QVariant v, const char *fmt, const char *exp) {
+        QTest::newRow(name) << QString::fromLatin1(loc) << v << QString::fromLatin1(fmt)
+                            << QString::fromUtf8(exp);
+    };
+    row("grouped two decimals", "en", 5459.4, "##,##0.00", "5,459.40");
+    row("plain two decimals", "en", 334.9, "###0.00", "334.90");
+    row("percent", "en", 5, "0.00%", "500.00%");
+    row("half rounds up", "en", 0.5, "0", "1");
+    row("millions one decimal", "en", 1234567.891, "#,##0.0", "1,234,567.9");
+    row("binary 0.125", "en", 0.125, "0.00", "0.13");
+    row("binary 2.675", "en", 2.675, "0.00", "2.68");
+    row("binary 1.005", "en", 1.005, "0.00", "1.01");
+    row("sum noise hidden", "en", 0.1 + 0.2, "0.0000000000", "0.3000000000");
+    row("negative half away from zero", "en", -2.5, "0", "-3");
+    row("carry into new digit", "en", 999.995, "#,##0.00", "1,000.00");
+    row("carry from 9.5", "en", 9.5, "0", "10");
+    row("below half stays", "en", 0.4999, "0", "0");
+    row("integers exact", "en", qlonglong(9007199254740993LL), "0", "9007199254740993");
+    row("hash hides leading zero", "en", 0.5, "#.##", ".5");
+    row("hash keeps point", "en", 5, "#.##", "5.");
+    row("hash drops trailing zeros", "en", 1.5, "0.0#", "1.5");
+    row("hash keeps inner zero", "en", 1.05, "0.##", "1.05");
+    row("zero with hashes only", "en", 0, "#", "");
+    row("zero placeholders pad", "en", 5, "000", "005");
+    row("zero pads with grouping", "en", 5, "0,000", "0,005");
+    row("hash inside zeros", "en", 5, "0#0", "005");
+    row("more digits than placeholders", "en", 123456, "0", "123456");
+    row("excess digits grouped", "en", 123456789, "#,#", "123,456,789");
+    row("no integer placeholder", "en", 12.5, ".00", "12.50");
+    row("scale by thousand", "en", 1234567, "#,", "1235");
+    row("scale by million", "en", 1234567890, "#,##0,,", "1,235");
+    row("scale before point", "en", 1234567, "0,.00", "1234.57");
+    row("scaling rounds half up", "en", 1500, "0,", "2");
+    row("percent rounding", "en", 0.12345, "0.0%", "12.3%");
+    row("percent exact scaling", "en", 0.0115, "0.0%", "1.2%");
+    row("percent mid text", "en", 0.5, "0 % done", "50 % done");
+    row("comma after point ignored", "en", 1.5, "0.0,0", "1.50");
+    row("huge value grouped", "en", 1e20, "#,##0", "100,000,000,000,000,000,000");
+    row("tiny value rounds away", "en", 1e-20, "0.00", "0.00");
+    row("tiny negative drops sign", "en", -1e-20, "0.00", "0.00");
+    row("it two decimals", "it", 3, "0.00", "3,00");
+    row("it grouping", "it", 5459.4, "##,##0.00", "5.459,40");
+    row("it millions", "it", 1234567.891, "#,##0.0", "1.234.567,9");
+    row("it percent", "it", 0.256, "0.0%", "25,6%");
+    row("it scale", "it", 1234567, "#,##0,", "1.235");
+}
+
+void tst_Format::numbers()
+{
+    QFETCH(QString, locale);
+    QFETCH(QVariant, value);
+    QFETCH(QString, expression);
+    QFETCH(QString, expected);
+    tessera::setUserLocale(localeNamed(locale));
+    QCOMPARE(Format(value, expression), expected);
+}
+
+// Which section a value takes, and its sign.
+void tst_Format::sections_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("expected");
+
+    auto row = [](const char *name, QVariant v, const char *fmt, const char *exp) {
+        QTest::newRow(name) << v << QString::fromLatin1(fmt) << QString::fromLatin1(exp);
+    };
+    row("one section negative", -5, "0.00", "-5.00");
+    row("one section sign before literals", -5, "$#,##0", "-$5");
+    row("two sections negative", -5, "$#,##0;($#,##0)", "($5)");
+    row("two sections positive", 5, "$#,##0;($#,##0)", "$5");
+    row("two sections zero uses first", 0, "0.0;(0.0)", "0.0");
+    row("second section has no sign", -1234.5, "#,##0.00;#,##0.00 CR", "1,234.50 CR");
+    row("three sections zero", 0, "0;(0);\\z\\e\\r\\o", "zero");
+    row("three sections negative", -7, "0;(0);\\z\\e\\r\\o", "(7)");
+    row("three sections positive", 7, "0;(0);\\z\\e\\r\\o", "7");
+    row("empty negative section", -5, "0.0;;\\z", "-5.0");
+    row("empty zero section", 0, "0.0;(0.0);", "0.0");
+    row("four sections null", tessera::Null(), "0;(0);\\z;\"none\"", "none");
+    row("four sections empty value", QVariant(), "0;(0);\\z;\"none\"", "none");
+    row("null without fourth", tessera::Null(), "0.00", "");
+    row("negative rounding to zero, one section", -0.004, "0.00", "0.00");
+    row("negative rounding to zero, two sections", -0.004, "0.00;(0.00)", "(0.00)");
+    row("literal-only negative section", -3, "0;\"negative\"", "negative");
+    row("literal-only single section", -3, "\"n/a\"", "-n/a");
+    row("fifth section ignored", -1, "0;(0);z;n;extra", "(1)");
+    row("empty positive section", 12.5, ";(0)", "12.5");
+}
+
+void tst_Format::sections()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, expression);
+    QFETCH(QString, expected);
+    QCOMPARE(Format(value, expression), expected);
+}
+
+// Exponent formats: sign rules, digit counts, mantissa width, rounding carries.
+void tst_Format::exponents_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("expected");
+
+    auto row = [](const char *name, const char *loc, double v, const char *fmt, const char *exp) {
+        QTest::newRow(name) << QString::fromLatin1(loc) << v << QString::fromLatin1(fmt)
+                            << QString::fromLatin1(exp);
+    };
+    row("E+ positive", "en", 1234.5, "0.00E+00", "1.23E+03");
+    row("E+ small", "en", 0.000123, "0.00E+00", "1.23E-04");
+    row("E- hides plus", "en", 1234.5, "0.00E-00", "1.23E03");
+    row("E- shows minus", "en", 0.000123, "0.00E-00", "1.23E-04");
+    row("lower case e", "en", 1234.5, "0.0e+0", "1.2e+3");
+    row("huge", "en", 1e300, "0.00E+00", "1.00E+300");
+    row("tiny", "en", 1.5e-300, "0.0E+00", "1.5E-300");
+    row("negative", "en", -1234.5, "0.00E+00", "-1.23E+03");
+    row("zero", "en", 0, "0.00E+00", "0.00E+00");
+    row("rounding carries to exponent", "en", 9.996, "0.00E+00", "1.00E+01");
+    row("two integer digits", "en", 12345, "00.00E+00", "12.35E+03");
+    row("engineering", "en", 12345, "##0.0E+0", "12.3E+3");
+    row("engineering small", "en", 0.0012345, "##0.0E+0", "1.2E-3");
+    row("engineering carry", "en", 999.96, "##0.0E+0", "1.0E+3");
+    row("hash exponent digits", "en", 5, "0E+#", "5E+0");
+    row("no integer placeholder", "en", 12345, ".00E+00", ".12E+05");
+    row("it separators", "it", 1234.5, "0.00E+00", "1,23E+03");
+    row("named scientific", "en", 1234.5, "Scientific", "1.23E+03");
+}
+
+void tst_Format::exponents()
+{
+    QFETCH(QString, locale);
+    QFETCH(double, value);
+    QFETCH(QString, expression);
+    QFETCH(QString, expected);
+    tessera::setUserLocale(localeNamed(locale));
+    QCOMPARE(Format(value, expression), expected);
+}
+
+// Literal characters, quotes and backslash escapes.
+void tst_Format::literals_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("expected");
+
+    auto row = [](const char *name, QVariant v, const char *fmt, const char *exp) {
+        QTest::newRow(name) << v << QString::fromUtf8(fmt) << QString::fromUtf8(exp);
+    };
+    row("common literals", 5, "+ $ (0) -", "+ $ (5) -");
+    row("phone number", 5551234567.0, "(###) ###-####", "(555) 123-4567");
+    row("short phone keeps literals", 1234567, "(###) ###-####", "() 123-4567");
+    row("quoted text", 5, "0 \"kg\"", "5 kg");
+    row("quoted placeholders stay text", 5, "\"#0.\" 0", "#0. 5");
+    row("escaped placeholder", 5, "\\#0\\%", "#5%");
+    row("escaped semicolon", -5, "0\\;x", "-5;x");
+    row("escaped semicolon between digits", -5, "0\\;0", "-0;5");
+    row("quoted semicolon", -5, "0\";\"", "-5;");
+    row("other characters", 5, "0 €/h", "5 €/h");
+    row("only literals", 42, "\"fixed\"", "fixed");
+    row("unbalanced quote", 5, "0 \"open", "5 open");
+    row("trailing backslash", 5, "0\\", "5");
+    row("leading comma is text", 5, ",0", ",5");
+    row("second point is text", 1.5, "0.0.0", "1.5.0");
+}
+
+void tst_Format::literals()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, expression);
+    QFETCH(QString, expected);
+    QCOMPARE(Format(value, expression), expected);
+}
+
+// Named formats, in both locales.
+void tst_Format::named_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("expected");
+
+    auto row = [](const char *name, const char *loc, QVariant v, const char *fmt, const char *exp) {
+        QTest::newRow(name) << QString::fromLatin1(loc) << v << QString::fromLatin1(fmt)
+                            << QString::fromUtf8(exp);
+    };
+    row("general number", "en", 1234567.5, "General Number", "1234567.5");
+    row("general number big", "en", 1e20, "General Number", "1E+20");
+    row("general number it", "it", 1234.5, "General Number", "1234,5");
+    row("currency", "en", 1234.565, "Currency", "$1,234.57");
+    row("currency negative", "en", -5, "Currency", "($5.00)");
+    row("currency it", "it", 1234.5, "Currency", "1.234,50\u00a0€");
+    row("fixed", "en", 1234.567, "Fixed", "1234.57");
+    row("fixed small", "en", 0.5, "Fixed", "0.50");
+    row("standard", "en", 1234.567, "Standard", "1,234.57");
+    row("standard it", "it", 1234.567, "Standard", "1.234,57");
+    row("percent", "en", 0.4567, "Percent", "45.67%");
+    row("case does not matter", "en", 0.4567, "percent", "45.67%");
+    row("yes", "en", 3, "Yes/No", "Yes");
+    row("no", "en", 0, "Yes/No", "No");
+    row("true", "en", -1, "True/False", "True");
+    row("false", "en", 0.0, "True/False", "False");
+    row("on", "en", true, "On/Off", "On");
+    row("off", "en", false, "On/Off", "Off");
+}
+
+void tst_Format::named()
+{
+    QFETCH(QString, locale);
+    QFETCH(QVariant, value);
+    QFETCH(QString, expression);
+    QFETCH(QString, expected);
+    tessera::setUserLocale(localeNamed(locale));
+    QCOMPARE(Format(value, expression), expected);
+}
+
+// Texts, Booleans and the empty expression.
+void tst_Format::valueKinds_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("expected");
+
+    auto row = [](const char *name, const char *loc, QVariant v, const char *fmt, const char *exp) {
+        QTest::newRow(name) << QString::fromLatin1(loc) << v << QString::fromLatin1(fmt)
+                            << QString::fromLatin1(exp);
+    };
+    row("numeric text", "en", QStringLiteral("1234.5"), "#,##0.00", "1,234.50");
+    row("numeric text with grouping", "en", QStringLiteral("1,234.5"), "0.0", "1234.5");
+    row("numeric text it", "it", QStringLiteral("1.234,5"), "0.00", "1234,50");
+    row("it reads dot as grouping", "it", QStringLiteral("3.5"), "0.00", "35,00");
+    row("text that is not a number", "en", QStringLiteral("abc"), "0.00", "abc");
+    row("empty text", "en", QString(), "0.00", "");
+    row("boolean with digits", "en", true, "0", "-1");
+    row("false with digits", "en", false, "0.0", "0.0");
+    row("boolean plain", "en", true, "", "True");
+    row("empty expression double", "en", 1234.5, "", "1234.5");
+    row("empty expression it", "it", 1234.5, "", "1234,5");
+    row("empty expression integer", "en", 42, "", "42");
+    row("empty expression text", "en", QStringLiteral(" x "), "", " x ");
+    row("empty expression null", "en", tessera::Null(), "", "");
+    row("float value", "en", 0.5f, "0.00", "0.50");
+    row("unsigned value", "en", 4000000000u, "#,##0", "4,000,000,000");
+}
+
+void tst_Format::valueKinds()
+{
+    QFETCH(QString, locale);
+    QFETCH(QVariant, value);
+    QFETCH(QString, expression);
+    QFETCH(QString, expected);
+    tessera::setUserLocale(localeNamed(locale));
+    QCOMPARE(Format(value, expression), expected);
+}
+
+// Date tokens and named date formats; numbers read as date serials.
+void tst_Format::dates_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("expected");
+
+    const QDateTime dt(QDate(2024, 3, 5), QTime(14, 7, 9));
+    auto row = [](const char *name, const char *loc, QVariant v, const char *fmt, const char *exp) {
+        QTest::newRow(name) << QString::fromLatin1(loc) << v << QString::fromLatin1(fmt)
+                            << QString::fromUtf8(exp);
+    };
+    row("day month year", "en", dt, "dd/mm/yyyy", "05/03/2024");
+    row("short tokens", "en", dt, "d-m-yy", "5-3-24");
+    row("month names", "en", dt, "ddd d mmm yyyy", "Tue 5 Mar 2024");
+    row("full names", "en", dt, "dddd, mmmm d", "Tuesday, March 5");
+    row("upper-case tokens", "en", dt, "DD/MM/YYYY", "05/03/2024");
+    row("minutes after hours", "en", dt, "hh:mm:ss", "14:07:09");
+    row("minutes with n", "en", dt, "h:nn", "14:07");
+    row("twelve-hour clock", "en", dt, "h:mm AM/PM", "2:07 PM");
+    row("lower am/pm", "en", QDateTime(QDate(2024, 3, 5), QTime(9, 5)), "hh:nn a/p", "09:05 a");
+    row("quarter, weekday, week", "en", dt, "q w ww", "1 3 10");
+    row("day of year", "en", dt, "y", "65");
+    row("quoted text in dates", "en", dt, "\"Day\" d", "Day 5");
+    row("italian names", "it", dt, "dddd d mmmm", "martedì 5 marzo");
+    row("short date", "en", QDate(2024, 3, 5), "Short Date", "3/5/2024");
+    row("short date it", "it", QDate(2024, 3, 5), "Short Date", "05/03/2024");
+    row("general date with time", "en", dt, "General Date", "3/5/2024 2:07:09 PM");
+    row("general date midnight", "en", QDate(2024, 3, 5), "c", "3/5/2024");
+    row("short time", "en", dt, "Short Time", "14:07");
+    row("serial number as date", "en", 45356.5, "yyyy-mm-dd hh:nn", "2024-03-05 12:00");
+    row("date as number", "en", QDate(2024, 3, 5), "0.0", "45356.0");
+    row("numeric text as date", "en", QStringLiteral("2"), "yyyy-mm-dd", "1900-01-01");
+}
+
+void tst_Format::dates()
+{
+    QFETCH(QString, locale);
+    QFETCH(QVariant, value);
+    QFETCH(QString, expression);
+    QFETCH(QString, expected);
+    tessera::setUserLocale(localeNamed(locale));
+    QCOMPARE(Format(value, expression), expected);
+}
+
+// Values and expressions that must neither crash nor lose the value.
+void tst_Format::hostileInput_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("expected");
+
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("huge grouped") << QVariant(1e300) << QStringLiteral("#,##0")
+                                  << QStringLiteral("1") + QStringLiteral(",000").repeated(100);
+    QTest::newRow("nan") << QVariant(std::nan("")) << QStringLiteral("0.00") << QStringLiteral("NaN");
+    QTest::newRow("infinity") << QVariant(inf) << QStringLiteral("#,##0") << QStringLiteral("Infinity");
+    QTest::newRow("minus infinity") << QVariant(-inf) << QStringLiteral("0") << QStringLiteral("-Infinity");
+    QTest::newRow("infinity as date") << QVariant(inf) << QStringLiteral("dd/mm/yyyy")
+                                      << QStringLiteral("Infinity");
+    QTest::newRow("only semicolons") << QVariant(5) << QStringLiteral(";;;") << QStringLiteral("5");
+    QTest::newRow("lone quote") << QVariant(5) << QStringLiteral("\"") << QStringLiteral("");
+    QTest::newRow("lone backslash") << QVariant(5) << QStringLiteral("\\") << QStringLiteral("");
+    QTest::newRow("lone point") << QVariant(5.0) << QStringLiteral(".") << QStringLiteral("5.");
+    QTest::newRow("E without digits") << QVariant(5) << QStringLiteral("0E+") << QStringLiteral("5E+");
+    QTest::newRow("max int64") << QVariant(std::numeric_limits<qint64>::min()) << QStringLiteral("0")
+                               << QStringLiteral("-9223372036854775808");
+}
+
+void tst_Format::hostileInput()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, expression);
+    QFETCH(QString, expected);
+    QCOMPARE(Format(value, expression), expected);
+}
+
+// The parsed expression is cached; the separators must still follow a locale change.
+void tst_Format::cachedExpressionFollowsLocale()
+{
+    const QString expression = QStringLiteral("#,##0.00");
+    tessera::setUserLocale(localeNamed(QStringLiteral("en")));
+    QCOMPARE(Format(1234.5, expression), QStringLiteral("1,234.50"));
+    tessera::setUserLocale(localeNamed(QStringLiteral("it")));
+    QCOMPARE(Format(1234.5, expression), QStringLiteral("1.234,50"));
+    QCOMPARE(tessera::userLocale().language(), QLocale::Italian);
+    // Many distinct expressions push the cache past its cap; results stay correct.
+    for (int i = 0; i < 600; ++i)
+        QCOMPARE(Format(i, QStringLiteral("0\"#%1\"").arg(i)), QStringLiteral("%1#%1").arg(i));
+    QCOMPARE(Format(1234.5, expression), QStringLiteral("1.234,50"));
+}
+
+QTEST_GUILESS_MAIN(tst_Format)
+#include "tst_format.moc"
