@@ -77,6 +77,7 @@ enum RecordsetError : int {
     adErrItemNotFound = 3265,             // field name or ordinal not found
     adErrObjectInCollection = 3367,       // Fields.Append of a name already there
     adErrObjectClosed = 3704,             // operation on a closed record set
+    adErrObjectOpen = 3705,               // Open on a record set that is open
     adErrDataConversion = -2147217887,    // value the field cannot hold (wrong type, too long)
     adErrInvalidSource = -2147467259,     // malformed XML, failed SQL query or connection
 };
@@ -221,6 +222,7 @@ public:
 private:
     friend class Field;
     friend class tessera::Fields;
+    friend void ADO2ADO(const RecordsetPtr &, RecordsetPtr &, bool, bool);
     std::unique_ptr<RecordsetPrivate> d;
 };
 

@@ -1,0 +1,822 @@
+// Rowset XML persistence.
+// Writer: builds the text in a large byte buffer by hand (escaping and UTF-8 in one pass, numbers
+// with std::to_chars) and streams it into a QSaveFile. Reader: QXmlStreamReader, schema first,
+// then rows converted straight into a new table; pending insert/update/delete sections applied.
+// Any fault raises before the caller's record set is touched.
+#include "recordset_p.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <string>
+
+namespace tessera::detail {
+
+namespace {
+
+const QString nsS = QStringLiteral("uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882");
+const QString nsDt = QStringLiteral("uuid:C2F41010-65B3-11d1-A29F-00AA00C14882");
+const QString nsRs = QStringLiteral("urn:schemas-microsoft-com:rowset");
+const QString nsZ = QStringLiteral("#RowsetSchema");
+
+struct TypeInfo
+{
+    const char *dt;
+    const char *dbtype; // nullptr: none
+};
+
+TypeInfo typeInfo(DataTypeEnum t)
+{
+    switch (t) {
+    case adSmallInt: return {"i2", nullptr};
+    case adInteger: return {"int", nullptr};
+    case adSingle: return {"r4", nullptr};
+    case adDouble: return {"float", nullptr};
+    case adCurrency: return {"number", "currency"};
+    case adDate: return {"dateTime", "variantdate"};
+    case adBoolean: return {"boolean", nullptr};
+    case adDecimal: return {"number", "decimal"};
+    case adTinyInt: return {"i1", nullptr};
+    case adUnsignedTinyInt: return {"ui1", nullptr};
+    case adBigInt: return {"i8", nullptr};
+    case adGUID: return {"uuid", nullptr};
+    case adBinary: case adVarBinary: return {"bin.hex", nullptr};
+    case adChar: case adVarChar: case adLongVarChar: return {"string", "str"};
+    case adNumeric: return {"number", "numeric"};
+    case adDBTimeStamp: return {"dateTime", "timestamp"};
+    default: return {"string", nullptr};
+    }
+}
+
+bool hasPrecision(DataTypeEnum t)
+{
+    switch (t) {
+    case adSmallInt: case adInteger: case adSingle: case adDouble: case adCurrency:
+    case adDecimal: case adTinyInt: case adUnsignedTinyInt: case adBigInt: case adNumeric:
+    case adDBTimeStamp:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---- writer -------------------------------------------------------------------------------
+
+class Out
+{
+public:
+    explicit Out(QIODevice *dev) : m_dev(dev) { buf.reserve(dev ? (1 << 22) + 4096 : 1 << 16); }
+
+    std::string buf;
+
+    void raw(const char *s) { buf.append(s); }
+    void raw(const char *s, size_t n) { buf.append(s, n); }
+    void ch(char c) { buf.push_back(c); }
+    void integer(qint64 v)
+    {
+        char tmp[24];
+        const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+        buf.append(tmp, size_t(r.ptr - tmp));
+    }
+    void real(double v, bool single)
+    {
+        char tmp[40];
+        const auto r = single ? std::to_chars(tmp, tmp + sizeof tmp, float(v))
+                              : std::to_chars(tmp, tmp + sizeof tmp, v);
+        buf.append(tmp, size_t(r.ptr - tmp));
+    }
+    void twoDigits(int v)
+    {
+        buf.push_back(char('0' + v / 10));
+        buf.push_back(char('0' + v % 10));
+    }
+
+    // Attribute text: escaped, UTF-8. Returns false for characters XML 1.0 cannot carry.
+    bool text(const QString &s)
+    {
+        const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
+        const qsizetype n = s.size();
+        for (qsizetype k = 0; k < n; ++k) {
+            const char16_t c = p[k];
+            if (c < 0x80) {
+                if (c >= 0x20) {
+                    switch (c) {
+                    case u'&': raw("&amp;", 5); break;
+                    case u'<': raw("&lt;", 4); break;
+                    case u'>': raw("&gt;", 4); break;
+                    case u'\'': raw("&apos;", 6); break;
+                    case u'"': raw("&quot;", 6); break;
+                    default: buf.push_back(char(c));
+                    }
+                } else if (c == u'\t') {
+                    raw("&#9;", 4);
+                } else if (c == u'\n') {
+                    raw("&#10;", 5);
+                } else if (c == u'\r') {
+                    raw("&#13;", 5);
+                } else {
+                    return false;
+                }
+            } else if (c < 0x800) {
+                buf.push_back(char(0xC0 | (c >> 6)));
+                buf.push_back(char(0x80 | (c & 0x3F)));
+            } else if (c >= 0xD800 && c <= 0xDFFF) {
+                if (c > 0xDBFF || k + 1 >= n || p[k + 1] < 0xDC00 || p[k + 1] > 0xDFFF)
+                    return false;
+                const char32_t u = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (p[k + 1] - 0xDC00);
+                ++k;
+                buf.push_back(char(0xF0 | (u >> 18)));
+                buf.push_back(char(0x80 | ((u >> 12) & 0x3F)));
+                buf.push_back(char(0x80 | ((u >> 6) & 0x3F)));
+                buf.push_back(char(0x80 | (u & 0x3F)));
+            } else {
+                if (c == 0xFFFE || c == 0xFFFF)
+                    return false;
+                buf.push_back(char(0xE0 | (c >> 12)));
+                buf.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+                buf.push_back(char(0x80 | (c & 0x3F)));
+            }
+        }
+        return true;
+    }
+
+    void maybeFlush()
+    {
+        if (m_dev && buf.size() >= (1u << 22))
+            flush();
+    }
+    void flush()
+    {
+        if (!m_dev || buf.empty())
+            return;
+        if (m_dev->write(buf.data(), qint64(buf.size())) != qint64(buf.size()))
+            raise(adErrOpeningFile, QStringLiteral("Writing failed: %1").arg(m_dev->errorString()));
+        buf.clear();
+    }
+
+private:
+    QIODevice *m_dev;
+};
+
+bool plainName(const QString &name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    static const QRegularExpression aliasLike(QStringLiteral("^[cC][0-9]+$"));
+    // A real name that looks like an alias is aliased itself, so aliases never clash.
+    return plain.match(name).hasMatch() && !aliasLike.match(name).hasMatch();
+}
+
+void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
+{
+    const size_t nf = t.columns.size();
+    std::vector<std::string> keys(nf);
+    o.raw("<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'\n"
+          "\txmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'\n"
+          "\txmlns:rs='urn:schemas-microsoft-com:rowset'\n"
+          "\txmlns:z='#RowsetSchema'>\n"
+          "<s:Schema id='RowsetSchema'>\n"
+          "\t<s:ElementType name='row' content='eltOnly' rs:updatable='true'>\n");
+    for (size_t f = 0; f < nf; ++f) {
+        const FieldDef &d = t.columns[f].def;
+        const qint32 a = d.attributes;
+        o.raw("\t\t<s:AttributeType name='");
+        if (plainName(d.name)) {
+            keys[f] = d.name.toStdString();
+            o.text(d.name);
+            o.raw("'");
+        } else {
+            keys[f] = "c" + std::to_string(f);
+            o.raw(keys[f].c_str());
+            o.raw("' rs:name='");
+            if (!o.text(d.name))
+                raise(adErrDataConversion,
+                      QStringLiteral("The field name '%1' has characters XML cannot hold.")
+                          .arg(d.name));
+            o.raw("'");
+        }
+        o.raw(" rs:number='");
+        o.integer(qint64(f) + 1);
+        o.raw("'");
+        if (a & adFldIsNullable)
+            o.raw(" rs:nullable='true'");
+        if (a & adFldMayDefer)
+            o.raw(" rs:maydefer='true'");
+        if (a & adFldUpdatable)
+            o.raw(" rs:write='true'");
+        if (a & adFldUnknownUpdatable)
+            o.raw(" rs:writeunknown='true'");
+        if (a & adFldKeyColumn)
+            o.raw(" rs:keycolumn='true'");
+        if (a & adFldRowID)
+            o.raw(" rs:rowid='true'");
+        o.raw(">\n\t\t\t<s:datatype dt:type='");
+        const TypeInfo ti = typeInfo(d.type);
+        o.raw(ti.dt);
+        o.raw("'");
+        if (ti.dbtype) {
+            o.raw(" rs:dbtype='");
+            o.raw(ti.dbtype);
+            o.raw("'");
+        }
+        o.raw(" dt:maxLength='");
+        o.integer(d.definedSize);
+        o.raw("'");
+        if (hasPrecision(d.type) || d.precision) {
+            o.raw(" rs:precision='");
+            o.integer(d.precision);
+            o.raw("'");
+        }
+        if (d.type == adDecimal || d.type == adNumeric || d.scale) {
+            o.raw(" rs:scale='");
+            o.integer(d.scale);
+            o.raw("'");
+        }
+        if (a & adFldFixed)
+            o.raw(" rs:fixedlength='true'");
+        if (a & adFldLong)
+            o.raw(" rs:long='true'");
+        if (!(a & adFldMayBeNull))
+            o.raw(" rs:maybenull='false'");
+        o.raw("/>\n\t\t</s:AttributeType>\n");
+    }
+    o.raw("\t\t<s:extends type='rs:rowbase'/>\n\t</s:ElementType>\n</s:Schema>\n");
+    if (rows.empty()) {
+        o.raw("<rs:data/>\n</xml>\n");
+        return;
+    }
+    o.raw("<rs:data>\n");
+    for (const int r : rows) {
+        o.raw("\t<z:row");
+        for (size_t f = 0; f < nf; ++f) {
+            const Column &c = t.columns[f];
+            if (c.isNull(r))
+                continue;
+            o.ch(' ');
+            o.raw(keys[f].data(), keys[f].size());
+            o.raw("='", 2);
+            const size_t x = size_t(r);
+            switch (c.kind) {
+            case Kind::Int:
+                if (c.def.type == adBoolean)
+                    o.raw(c.ints[x] ? "True" : "False");
+                else
+                    o.integer(c.ints[x]);
+                break;
+            case Kind::Real:
+                o.real(c.reals[x], c.def.type == adSingle);
+                break;
+            case Kind::Currency: {
+                const qint64 u = c.ints[x];
+                if (u % 10000 == 0)
+                    o.integer(u / 10000);
+                else
+                    o.raw(currencyText(u).toLatin1().constData());
+                break;
+            }
+            case Kind::Date: {
+                const qint64 units = c.ints[x];
+                const QDateTime dt = unitsToDateTime(units);
+                const QDate dd = dt.date();
+                const QTime tt = dt.time();
+                int y = dd.year();
+                if (y < 0 || y > 9999) {
+                    raise(adErrDataConversion,
+                          QStringLiteral("Field '%1': the date cannot be written.").arg(c.def.name));
+                }
+                o.twoDigits(y / 100);
+                o.twoDigits(y % 100);
+                o.ch('-');
+                o.twoDigits(dd.month());
+                o.ch('-');
+                o.twoDigits(dd.day());
+                o.ch('T');
+                o.twoDigits(tt.hour());
+                o.ch(':');
+                o.twoDigits(tt.minute());
+                o.ch(':');
+                o.twoDigits(tt.second());
+                if (const int ms = tt.msec()) {
+                    o.ch('.');
+                    o.ch(char('0' + ms / 100));
+                    o.twoDigits(ms % 100);
+                }
+                break;
+            }
+            case Kind::Text:
+                if (!o.text(c.texts[x]))
+                    raise(adErrDataConversion,
+                          QStringLiteral("Field '%1' holds characters XML cannot hold.")
+                              .arg(c.def.name));
+                break;
+            case Kind::Bytes: {
+                static const char hex[] = "0123456789abcdef";
+                for (const char b : c.bytes[x]) {
+                    o.ch(hex[(uchar(b) >> 4) & 15]);
+                    o.ch(hex[uchar(b) & 15]);
+                }
+                break;
+            }
+            }
+            o.ch('\'');
+        }
+        o.raw("/>\n", 3);
+        o.maybeFlush();
+    }
+    o.raw("</rs:data>\n</xml>\n");
+}
+
+// ---- reader -------------------------------------------------------------------------------
+
+[[noreturn]] void bad(const QXmlStreamReader &xr, const QString &what)
+{
+    raise(adErrInvalidSource, QStringLiteral("Source XML is incomplete or invalid (line %1): %2")
+                                  .arg(xr.lineNumber())
+                                  .arg(what));
+}
+
+bool truthAttr(QStringView v)
+{
+    return v.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || v == QLatin1String("1")
+           || v == QLatin1String("-1");
+}
+
+struct SchemaField
+{
+    FieldDef def;
+    QString key; // the attribute name used by rows
+    qint64 number = 0;
+    int order = 0;
+};
+
+DataTypeEnum typeFrom(QStringView dt, QStringView dbtype, bool fixed, bool isLong,
+                      qint32 maxLength)
+{
+    const auto is = [](QStringView a, const char *b) {
+        return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
+    };
+    if (dt.isEmpty() || is(dt, "string") || is(dt, "char")) {
+        const bool narrow = is(dbtype, "str");
+        if (isLong || maxLength >= 1073741823)
+            return narrow ? adLongVarChar : adLongVarWChar;
+        if (fixed)
+            return narrow ? adChar : adWChar;
+        return narrow ? adVarChar : adVarWChar;
+    }
+    if (is(dt, "i1")) return adTinyInt;
+    if (is(dt, "ui1")) return adUnsignedTinyInt;
+    if (is(dt, "i2")) return adSmallInt;
+    if (is(dt, "ui2") || is(dt, "int") || is(dt, "i4")) return adInteger;
+    if (is(dt, "i8") || is(dt, "ui4") || is(dt, "ui8")) return adBigInt;
+    if (is(dt, "r4")) return adSingle;
+    if (is(dt, "float") || is(dt, "r8")) return adDouble;
+    if (is(dt, "number") || is(dt, "fixed.14.4")) {
+        if (is(dbtype, "currency") || is(dt, "fixed.14.4")) return adCurrency;
+        if (is(dbtype, "decimal")) return adDecimal;
+        return adNumeric;
+    }
+    if (is(dt, "dateTime") || is(dt, "dateTime.tz") || is(dt, "date") || is(dt, "time"))
+        return is(dbtype, "timestamp") ? adDBTimeStamp : adDate;
+    if (is(dt, "boolean")) return adBoolean;
+    if (is(dt, "uuid")) return adGUID;
+    if (is(dt, "bin.hex") || is(dt, "bin.base64")) return fixed ? adBinary : adVarBinary;
+    return adEmpty;
+}
+
+class Reader
+{
+public:
+    explicit Reader(const QByteArray &data) : xr(data) {}
+
+    std::shared_ptr<Table> run()
+    {
+        t = std::make_shared<Table>();
+        while (!xr.atEnd()) {
+            const auto tok = xr.readNext();
+            if (tok == QXmlStreamReader::DTD)
+                bad(xr, QStringLiteral("document type declarations are not accepted"));
+            if (tok == QXmlStreamReader::EntityReference)
+                bad(xr, QStringLiteral("entity references are not accepted"));
+            if (tok != QXmlStreamReader::StartElement)
+                continue;
+            if (xr.name() != QLatin1String("xml") || !xr.namespaceUri().isEmpty())
+                bad(xr, QStringLiteral("the root element is not <xml>"));
+            readRoot();
+            break;
+        }
+        if (xr.hasError())
+            bad(xr, xr.errorString());
+        if (!haveSchema)
+            bad(xr, QStringLiteral("the schema is missing"));
+        return t;
+    }
+
+private:
+    QXmlStreamReader xr;
+    std::shared_ptr<Table> t;
+    bool haveSchema = false;
+    std::vector<quint8> base64;
+    std::vector<qint64> keyColumns;
+    std::vector<QString> keys;
+
+    void readRoot()
+    {
+        while (xr.readNextStartElement()) {
+            if (xr.namespaceUri() == nsS && xr.name() == QLatin1String("Schema")) {
+                readSchema();
+            } else if (xr.namespaceUri() == nsRs && xr.name() == QLatin1String("data")) {
+                if (!haveSchema)
+                    bad(xr, QStringLiteral("records come before the schema"));
+                readData();
+            } else {
+                xr.skipCurrentElement();
+            }
+        }
+        if (xr.hasError())
+            bad(xr, xr.errorString());
+    }
+
+    void readSchema()
+    {
+        if (haveSchema)
+            bad(xr, QStringLiteral("a second schema"));
+        std::vector<SchemaField> fields;
+        while (xr.readNextStartElement()) {
+            if (xr.namespaceUri() != nsS || xr.name() != QLatin1String("ElementType")) {
+                xr.skipCurrentElement();
+                continue;
+            }
+            while (xr.readNextStartElement()) {
+                if (xr.namespaceUri() == nsS && xr.name() == QLatin1String("AttributeType"))
+                    fields.push_back(readField(int(fields.size())));
+                else
+                    xr.skipCurrentElement();
+            }
+        }
+        if (xr.hasError())
+            bad(xr, xr.errorString());
+        std::stable_sort(fields.begin(), fields.end(),
+                         [](const SchemaField &a, const SchemaField &b) { return a.number < b.number; });
+        for (const SchemaField &f : fields) {
+            for (const QString &k : keys)
+                if (k == f.key)
+                    bad(xr, QStringLiteral("the field '%1' is declared twice").arg(f.key));
+            if (t->findColumn(f.def.name) >= 0)
+                bad(xr, QStringLiteral("the field name '%1' is used twice").arg(f.def.name));
+            keys.push_back(f.key);
+            t->columns.emplace_back(f.def);
+        }
+        base64.assign(fields.size(), 0);
+        for (size_t k = 0; k < fields.size(); ++k) {
+            base64[k] = quint8(fields[k].def.precision == 255); // marker set by readField
+            if (base64[k])
+                t->columns[k].def.precision = 0;
+            if (fields[k].def.attributes & adFldKeyColumn)
+                keyColumns.push_back(qint64(k));
+        }
+        haveSchema = true;
+    }
+
+    SchemaField readField(int order)
+    {
+        SchemaField f;
+        f.order = order;
+        const QXmlStreamAttributes at = xr.attributes();
+        std::map<QString, QString> a; // merged attributes of AttributeType and datatype
+        auto take = [&a](const QXmlStreamAttributes &list) {
+            for (const QXmlStreamAttribute &x : list)
+                a[x.namespaceUri().toString() + QLatin1Char('|') + x.name().toString()] =
+                    x.value().toString();
+        };
+        take(at);
+        while (xr.readNextStartElement()) {
+            if (xr.namespaceUri() == nsS && xr.name() == QLatin1String("datatype"))
+                take(xr.attributes());
+            xr.skipCurrentElement();
+        }
+        auto get = [&a](const QString &ns, const char *name) {
+            const auto it = a.find(ns + QLatin1Char('|') + QLatin1String(name));
+            return it == a.end() ? QString() : it->second;
+        };
+        auto flag = [&](const QString &ns, const char *name) { return truthAttr(get(ns, name)); };
+        f.key = get(QString(), "name");
+        if (f.key.isEmpty())
+            bad(xr, QStringLiteral("a field has no name"));
+        const QString real = get(nsRs, "name");
+        f.def.name = real.isEmpty() ? f.key : real;
+        bool ok = true;
+        const QString number = get(nsRs, "number");
+        f.number = number.isEmpty() ? qint64(order) + (1ll << 40) : number.toLongLong(&ok);
+        if (!ok)
+            bad(xr, QStringLiteral("rs:number of '%1' is not a number").arg(f.key));
+        const QString maxLen = get(nsDt, "maxLength");
+        qint64 size = maxLen.isEmpty() ? 0 : maxLen.toLongLong(&ok);
+        if (!ok || size < 0 || size > 2147483647)
+            bad(xr, QStringLiteral("dt:maxLength of '%1' is not a size").arg(f.key));
+        const bool fixed = flag(nsRs, "fixedlength");
+        const bool isLong = flag(nsRs, "long");
+        const QString dt = get(nsDt, "type");
+        f.def.type = typeFrom(dt, get(nsRs, "dbtype"), fixed, isLong, qint32(size));
+        if (f.def.type == adEmpty)
+            bad(xr, QStringLiteral("the type '%1' of '%2' is not known").arg(dt, f.key));
+        f.def.definedSize = size > 0 ? qint32(size) : defaultSize(f.def.type);
+        const int prec = get(nsRs, "precision").toInt();
+        const int scale = get(nsRs, "scale").toInt();
+        f.def.precision = quint8(std::clamp(prec, 0, 254));
+        f.def.scale = quint8(std::clamp(scale, 0, 254));
+        if (dt.compare(QLatin1String("bin.base64"), Qt::CaseInsensitive) == 0)
+            f.def.precision = 255;
+        qint32 attrs = 0;
+        if (flag(nsRs, "nullable"))
+            attrs |= adFldIsNullable;
+        if (flag(nsRs, "maydefer"))
+            attrs |= adFldMayDefer;
+        if (flag(nsRs, "write"))
+            attrs |= adFldUpdatable;
+        if (flag(nsRs, "writeunknown"))
+            attrs |= adFldUnknownUpdatable;
+        if (flag(nsRs, "keycolumn"))
+            attrs |= adFldKeyColumn;
+        if (flag(nsRs, "rowid"))
+            attrs |= adFldRowID;
+        if (fixed)
+            attrs |= adFldFixed;
+        if (isLong)
+            attrs |= adFldLong;
+        const QString maybeNull = get(nsRs, "maybenull");
+        if (maybeNull.isEmpty() || truthAttr(maybeNull))
+            attrs |= adFldMayBeNull;
+        f.def.attributes = attrs;
+        return f;
+    }
+
+    int columnOf(QStringView key, int hint) const
+    {
+        const int n = int(keys.size());
+        if (hint < n && keys[size_t(hint)] == key)
+            return hint;
+        for (int k = 0; k < n; ++k)
+            if (keys[size_t(k)] == key)
+                return k;
+        return -1;
+    }
+
+    void convert(Column &c, int row, QStringView v, size_t field)
+    {
+        const size_t r = size_t(row);
+        bool ok = true;
+        switch (c.kind) {
+        case Kind::Int:
+            if (c.def.type == adBoolean) {
+                if (v.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 || v == u"1"
+                    || v == u"-1")
+                    c.ints[r] = 1;
+                else if (v.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0 || v == u"0")
+                    c.ints[r] = 0;
+                else
+                    ok = false;
+            } else {
+                c.ints[r] = v.toLongLong(&ok);
+                ok = ok && inRange(c.def.type, c.ints[r]);
+            }
+            break;
+        case Kind::Real:
+            c.reals[r] = v.toDouble(&ok);
+            ok = ok && std::isfinite(c.reals[r]);
+            break;
+        case Kind::Currency:
+            ok = parseCurrency(v, c.ints[r]);
+            break;
+        case Kind::Date:
+            ok = parseDateText(v, c.ints[r], false);
+            break;
+        case Kind::Text:
+            c.texts[r] = v.toString();
+            break;
+        case Kind::Bytes: {
+            const QByteArray latin = v.toLatin1();
+            if (base64[field]) {
+                auto res = QByteArray::fromBase64Encoding(latin,
+                                                          QByteArray::AbortOnBase64DecodingErrors);
+                ok = bool(res);
+                c.bytes[r] = res.decoded;
+            } else {
+                ok = latin.size() % 2 == 0
+                     && std::all_of(latin.begin(), latin.end(),
+                                    [](char ch) { return std::isxdigit(uchar(ch)); });
+                c.bytes[r] = QByteArray::fromHex(latin);
+            }
+            break;
+        }
+        }
+        if (!ok)
+            bad(xr, QStringLiteral("'%1' is not a value of the field '%2'")
+                        .arg(v.left(40).toString(), c.def.name));
+        c.setNullBit(row, false);
+    }
+
+    // Reads the current z:row into a new record; returns its number.
+    int readRow()
+    {
+        const int row = t->appendRow();
+        const QXmlStreamAttributes attrs = xr.attributes();
+        int hint = 0;
+        for (const QXmlStreamAttribute &a : attrs) {
+            if (!a.namespaceUri().isEmpty())
+                continue;
+            const int f = columnOf(a.name(), hint);
+            if (f < 0)
+                continue; // undeclared attributes are ignored
+            convert(t->columns[size_t(f)], row, a.value(), size_t(f));
+            hint = f + 1;
+        }
+        xr.skipCurrentElement();
+        return row;
+    }
+
+    bool isRow() const
+    {
+        return xr.namespaceUri() == nsZ && xr.name() == QLatin1String("row");
+    }
+
+    // The record among the live ones equal to `probe` (on key columns when there are any).
+    int findMatch(int probe) const
+    {
+        for (int r = 0; r < t->rows; ++r) {
+            if (r == probe || t->deleted[size_t(r)])
+                continue;
+            bool same = true;
+            const size_t n = keyColumns.empty() ? t->columns.size() : keyColumns.size();
+            for (size_t k = 0; k < n && same; ++k) {
+                const Column &c = t->columns[keyColumns.empty() ? k : size_t(keyColumns[k])];
+                same = c.compareRows(r, probe) == 0
+                       && (c.kind != Kind::Text || c.texts[size_t(r)] == c.texts[size_t(probe)]);
+            }
+            if (same)
+                return r;
+        }
+        return -1;
+    }
+
+    void dropRow(int row)
+    {
+        t->deleted[size_t(row)] = 1;
+    }
+
+    void readData()
+    {
+        while (xr.readNextStartElement()) {
+            if (isRow()) {
+                readRow();
+            } else if (xr.namespaceUri() == nsRs && xr.name() == QLatin1String("insert")) {
+                while (xr.readNextStartElement()) {
+                    if (isRow())
+                        readRow();
+                    else
+                        xr.skipCurrentElement();
+                }
+            } else if (xr.namespaceUri() == nsRs && xr.name() == QLatin1String("delete")) {
+                while (xr.readNextStartElement()) {
+                    if (!isRow()) {
+                        xr.skipCurrentElement();
+                        continue;
+                    }
+                    const int probe = readRow();
+                    const int match = findMatch(probe);
+                    if (match >= 0)
+                        dropRow(match);
+                    dropRow(probe);
+                }
+            } else if (xr.namespaceUri() == nsRs && xr.name() == QLatin1String("update")) {
+                readUpdate();
+            } else {
+                xr.skipCurrentElement();
+            }
+        }
+        if (xr.hasError())
+            bad(xr, xr.errorString());
+    }
+
+    // rs:update: the original record, then a row with the changed fields only.
+    void readUpdate()
+    {
+        int original = -1;
+        while (xr.readNextStartElement()) {
+            if (xr.namespaceUri() == nsRs && xr.name() == QLatin1String("original")) {
+                while (xr.readNextStartElement()) {
+                    if (isRow() && original < 0)
+                        original = readRow();
+                    else
+                        xr.skipCurrentElement();
+                }
+            } else if (isRow()) {
+                if (original < 0)
+                    bad(xr, QStringLiteral("an update without its original record"));
+                const int changes = readRow();
+                for (Column &c : t->columns) {
+                    if (c.isNull(changes))
+                        continue;
+                    switch (c.kind) {
+                    case Kind::Int: case Kind::Currency: case Kind::Date:
+                        c.ints[size_t(original)] = c.ints[size_t(changes)];
+                        break;
+                    case Kind::Real: c.reals[size_t(original)] = c.reals[size_t(changes)]; break;
+                    case Kind::Text: c.texts[size_t(original)] = c.texts[size_t(changes)]; break;
+                    case Kind::Bytes: c.bytes[size_t(original)] = c.bytes[size_t(changes)]; break;
+                    }
+                    c.setNullBit(original, false);
+                }
+                dropRow(changes);
+                // An original that is also among the plain records is updated in place.
+                const int match = findMatch(original);
+                if (match >= 0) {
+                    for (Column &c : t->columns) {
+                        const QVariant v = c.value(original);
+                        c.setValue(match, v);
+                    }
+                    dropRow(original);
+                }
+            } else {
+                xr.skipCurrentElement();
+            }
+        }
+    }
+};
+
+// Removes the records marked deleted while reading, so the table starts clean.
+void compact(Table &t)
+{
+    if (std::none_of(t.deleted.begin(), t.deleted.end(), [](quint8 d) { return d != 0; }))
+        return;
+    auto fresh = std::make_shared<Table>();
+    for (const Column &c : t.columns)
+        fresh->columns.emplace_back(c.def);
+    for (int r = 0; r < t.rows; ++r) {
+        if (t.deleted[size_t(r)])
+            continue;
+        const int nr = fresh->appendRow();
+        for (size_t f = 0; f < t.columns.size(); ++f) {
+            const Column &src = t.columns[f];
+            Column &dst = fresh->columns[f];
+            if (src.isNull(r))
+                continue;
+            switch (src.kind) {
+            case Kind::Int: case Kind::Currency: case Kind::Date: dst.setInt(nr, src.ints[size_t(r)]); break;
+            case Kind::Real: dst.setReal(nr, src.reals[size_t(r)]); break;
+            case Kind::Text: dst.setText(nr, src.texts[size_t(r)]); break;
+            case Kind::Bytes: dst.setBytes(nr, src.bytes[size_t(r)]); break;
+            }
+        }
+    }
+    t = std::move(*fresh);
+}
+
+} // namespace
+
+QByteArray saveXmlData(const Table &table, const std::vector<int> &rows)
+{
+    Out o(nullptr);
+    writeDocument(o, table, rows);
+    return QByteArray(o.buf.data(), qsizetype(o.buf.size()));
+}
+
+void saveXmlFile(const QString &fileName, const Table &table, const std::vector<int> &rows)
+{
+    if (fileName.isEmpty())
+        raise(adErrInvalidArgument, QStringLiteral("The file name is empty."));
+    if (QFileInfo::exists(fileName))
+        raise(adErrFileExists, QStringLiteral("(%1)").arg(fileName));
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        raise(adErrOpeningFile, QStringLiteral("%1: %2").arg(fileName, file.errorString()));
+    Out o(&file);
+    writeDocument(o, table, rows); // on a throw QSaveFile discards the temporary file
+    o.flush();
+    if (!file.commit())
+        raise(adErrOpeningFile, QStringLiteral("%1: %2").arg(fileName, file.errorString()));
+}
+
+std::shared_ptr<Table> loadXmlData(const QByteArray &data)
+{
+    std::shared_ptr<Table> t = Reader(data).run();
+    compact(*t);
+    t->deleteVersion = 0;
+    return t;
+}
+
+std::shared_ptr<Table> loadXmlFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        raise(adErrOpeningFile, QStringLiteral("%1: %2").arg(fileName, file.errorString()));
+    const QByteArray data = file.readAll();
+    return loadXmlData(data);
+}
+
+} // namespace tessera::detail
