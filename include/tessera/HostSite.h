@@ -53,11 +53,10 @@ inline constexpr int InvalidFileFormat = 321;
 inline constexpr int CantOpenClipboard = 521;
 } // namespace HostError
 
-struct MessageBoxRequest
-{
+struct MessageBoxRequest {
     QString text;
     int buttons = vbOKOnly; // style: button set + icon + default button
-    QString title;          // empty: the application's name
+    QString title; // empty: the application's name
 
     friend bool operator==(const MessageBoxRequest &, const MessageBoxRequest &) = default;
 };
@@ -68,8 +67,7 @@ QList<int> msgBoxAnswers(int buttons);
 int msgBoxDefaultAnswer(int buttons);
 
 // The platform behind a site.
-class HostServices
-{
+class HostServices {
 public:
     virtual ~HostServices();
 
@@ -84,8 +82,7 @@ public:
 };
 
 // Real message boxes, the system clipboard and the file system.
-class QtHostServices : public HostServices
-{
+class QtHostServices : public HostServices {
 public:
     int showMessageBox(const MessageBoxRequest &request) override;
     QString clipboardText() override;
@@ -97,8 +94,7 @@ public:
 
 // For tests: records message boxes instead of showing them and answers from a queue (then with
 // the default button); keeps the clipboard in memory, optionally failing; files are real.
-class FakeHostServices : public QtHostServices
-{
+class FakeHostServices : public QtHostServices {
 public:
     int showMessageBox(const MessageBoxRequest &request) override;
     QString clipboardText() override;
@@ -111,8 +107,7 @@ public:
     bool clipboardFails = false;
 };
 
-class HostSite : public QObject
-{
+class HostSite : public QObject {
     Q_OBJECT
 public:
     explicit HostSite(QObject *parent = nullptr);
@@ -147,8 +142,7 @@ public:
 
     int MsgBox(const QString &prompt, int buttons = vbOKOnly, const QString &title = QString());
 
-    class ClipboardService
-    {
+    class ClipboardService {
     public:
         QString GetText(int format = vbCFText) const;
         void SetText(const QString &text, int format = vbCFText) const;
@@ -156,7 +150,10 @@ public:
 
     private:
         friend class HostSite;
-        explicit ClipboardService(HostSite *site) : m_site(site) {}
+        explicit ClipboardService(HostSite *site)
+            : m_site(site)
+        {
+        }
         HostSite *m_site;
     };
     ClipboardService Clipboard() { return ClipboardService(this); }

@@ -11,24 +11,22 @@
 namespace tessera {
 
 // One image of the list, as handed out (a copy; QPixmap shares its data).
-struct ListImage
-{
+struct ListImage {
     qint32 Index = 0;
     QString Key;
     QPixmap Picture;
 };
 
-class ImageList : public QObject
-{
+class ImageList : public QObject {
     Q_OBJECT
 public:
     // Error numbers of the list. Index and key lookups take a number (1-based) or a text key.
     static constexpr int IndexOutOfBounds = 35600; // "Index out of bounds"
-    static constexpr int ElementNotFound = 35601;  // no image with that key
-    static constexpr int KeyNotUnique = 35602;     // "Key is not unique in collection"
-    static constexpr int InvalidKey = 35603;       // a key made of digits only
+    static constexpr int ElementNotFound = 35601; // no image with that key
+    static constexpr int KeyNotUnique = 35602; // "Key is not unique in collection"
+    static constexpr int InvalidKey = 35603; // a key made of digits only
     static constexpr int ReadOnlyWithImages = 35611; // size change while images are held
-    static constexpr int InvalidPicture = 481;     // "Invalid picture"
+    static constexpr int InvalidPicture = 481; // "Invalid picture"
 
     explicit ImageList(QObject *parent = nullptr);
     ~ImageList() override;
@@ -40,20 +38,22 @@ public:
     void setImageHeight(qint16 height);
 
     // The collection of images: ListImages().Count(), ListImages(3).Picture, ListImages("key").
-    class Images
-    {
+    class Images {
     public:
         qint32 Count() const;
         ListImage Item(const QVariant &indexOrKey) const;
         // Inserts before `index` (empty: at the end) and returns the new image.
         ListImage Add(const QVariant &index = QVariant(), const QString &key = QString(),
-                      const QPixmap &picture = QPixmap());
+            const QPixmap &picture = QPixmap());
         void Remove(const QVariant &indexOrKey);
         void Clear();
 
     private:
         friend class ImageList;
-        explicit Images(ImageList *list) : m_list(list) {}
+        explicit Images(ImageList *list)
+            : m_list(list)
+        {
+        }
         ImageList *m_list;
     };
     Images ListImages() { return Images(this); }
@@ -67,8 +67,7 @@ signals:
     void Changed();
 
 private:
-    struct Entry
-    {
+    struct Entry {
         QString key;
         QPixmap picture;
     };

@@ -18,16 +18,15 @@
 
 namespace tessera {
 
-class PropertyBag
-{
+class PropertyBag {
 public:
     // The value stored under `name` (any case), or `defaultValue` when there is none.
     QVariant ReadProperty(const QString &name, const QVariant &defaultValue = QVariant()) const;
     // Stores `value` under `name`; a value equal to a given (valid) default is not stored, and
     // writing the default removes a stored value. Error 5 for a name the file cannot hold,
     // Error 13 for a value of a type the bag cannot keep.
-    void WriteProperty(const QString &name, const QVariant &value,
-                       const QVariant &defaultValue = QVariant());
+    void WriteProperty(
+        const QString &name, const QVariant &value, const QVariant &defaultValue = QVariant());
 
     bool Contains(const QString &name) const;
     QStringList Names() const;
@@ -50,8 +49,7 @@ public:
     static bool sameValue(const QVariant &a, const QVariant &b);
 
 private:
-    struct Entry
-    {
+    struct Entry {
         QString name;
         QVariant value;
     };

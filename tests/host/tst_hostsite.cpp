@@ -23,21 +23,17 @@
 using namespace tessera;
 
 namespace picker {
-class DatePicker : public QWidget
-{
+class DatePicker : public QWidget {
     Q_OBJECT
 };
 } // namespace picker
 
-class QuickPicker : public QObject
-{
+class QuickPicker : public QObject {
     Q_OBJECT
 };
 
 // A subclass without its own meta object reports the class it derives from.
-class PlainCombo : public QComboBox
-{
-};
+class PlainCombo : public QComboBox { };
 
 namespace {
 
@@ -58,8 +54,7 @@ void whenMessageBoxShows(std::function<void(QMessageBox *)> act)
 
 } // namespace
 
-class tst_HostSite : public QObject
-{
+class tst_HostSite : public QObject {
     Q_OBJECT
 private slots:
     void ambientPropertiesSignalOnlyChanges();
@@ -113,7 +108,8 @@ void tst_HostSite::noticesAreSignalledAndRecordedInOrder()
     site.propertyChanged(QStringLiteral("TextMatrix"));
     site.propertyChanged(QStringLiteral("Rows"));
     QCOMPARE(site.notices(),
-             QStringList({QStringLiteral("Rows"), QStringLiteral("TextMatrix"), QStringLiteral("Rows")}));
+        QStringList(
+            { QStringLiteral("Rows"), QStringLiteral("TextMatrix"), QStringLiteral("Rows") }));
     QCOMPARE(spy.count(), 4);
     QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("BackColor"));
 
@@ -130,11 +126,16 @@ void tst_HostSite::fakeMessageBoxRecordsAndAnswers_data()
     QTest::addColumn<int>("answer");
 
     QTest::newRow("OK only") << int(vbOKOnly) << QList<int>() << int(vbOK);
-    QTest::newRow("Yes/No, default No") << int(vbYesNo | vbQuestion | vbDefaultButton2) << QList<int>() << int(vbNo);
-    QTest::newRow("Yes/No/Cancel, default 3") << int(vbYesNoCancel | vbDefaultButton3) << QList<int>() << int(vbCancel);
-    QTest::newRow("Abort/Retry/Ignore, default 2") << int(vbAbortRetryIgnore | vbDefaultButton2) << QList<int>() << int(vbRetry);
-    QTest::newRow("default beyond the buttons") << int(vbOKCancel | vbDefaultButton3) << QList<int>() << int(vbOK);
-    QTest::newRow("queued answer") << int(vbRetryCancel) << QList<int>{vbCancel, vbRetry} << int(vbCancel);
+    QTest::newRow("Yes/No, default No")
+        << int(vbYesNo | vbQuestion | vbDefaultButton2) << QList<int>() << int(vbNo);
+    QTest::newRow("Yes/No/Cancel, default 3")
+        << int(vbYesNoCancel | vbDefaultButton3) << QList<int>() << int(vbCancel);
+    QTest::newRow("Abort/Retry/Ignore, default 2")
+        << int(vbAbortRetryIgnore | vbDefaultButton2) << QList<int>() << int(vbRetry);
+    QTest::newRow("default beyond the buttons")
+        << int(vbOKCancel | vbDefaultButton3) << QList<int>() << int(vbOK);
+    QTest::newRow("queued answer")
+        << int(vbRetryCancel) << QList<int> { vbCancel, vbRetry } << int(vbCancel);
 }
 
 void tst_HostSite::fakeMessageBoxRecordsAndAnswers()
@@ -149,7 +150,7 @@ void tst_HostSite::fakeMessageBoxRecordsAndAnswers()
     QCOMPARE(site.MsgBox(QStringLiteral("Disk full"), buttons, QStringLiteral("Save")), answer);
     QCOMPARE(fake.messageBoxes.size(), 1);
     QCOMPARE(fake.messageBoxes.first(),
-             (MessageBoxRequest{QStringLiteral("Disk full"), buttons, QStringLiteral("Save")}));
+        (MessageBoxRequest { QStringLiteral("Disk full"), buttons, QStringLiteral("Save") }));
     QCOMPARE(fake.answers.size(), qMax<qsizetype>(0, queued.size() - 1));
 }
 
@@ -159,15 +160,22 @@ void tst_HostSite::realMessageBoxAnswersWithTheButtonPressed_data()
     QTest::addColumn<int>("press"); // an answer to click, or 0 for Escape, -1 for Enter
     QTest::addColumn<int>("answer");
     QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("givenTitle");
 
     QTest::newRow("click No") << int(vbYesNo) << int(vbNo) << int(vbNo)
-                              << QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")};
-    QTest::newRow("Enter on default 2") << int(vbOKCancel | vbDefaultButton2) << -1 << int(vbCancel)
-                                        << QStringList{QStringLiteral("OK"), QStringLiteral("Cancel")};
-    QTest::newRow("Escape gives Cancel") << int(vbYesNoCancel) << 0 << int(vbCancel)
-                                         << QStringList{QStringLiteral("&Yes"), QStringLiteral("&No"), QStringLiteral("Cancel")};
-    QTest::newRow("Escape on OK only") << int(vbOKOnly | vbCritical) << 0 << int(vbOK)
-                                       << QStringList{QStringLiteral("OK")};
+                              << QStringList { QStringLiteral("&Yes"), QStringLiteral("&No") }
+                              << QStringLiteral("Export");
+    QTest::newRow("Enter on default 2")
+        << int(vbOKCancel | vbDefaultButton2) << -1 << int(vbCancel)
+        << QStringList { QStringLiteral("OK"), QStringLiteral("Cancel") }
+        << QStringLiteral("Export");
+    QTest::newRow("Escape gives Cancel")
+        << int(vbYesNoCancel) << 0 << int(vbCancel)
+        << QStringList { QStringLiteral("&Yes"), QStringLiteral("&No"), QStringLiteral("Cancel") }
+        << QStringLiteral("Export");
+    QTest::newRow("Escape on OK only")
+        << int(vbOKOnly | vbCritical) << 0 << int(vbOK) << QStringList { QStringLiteral("OK") }
+        << QString(); // no title of its own
 }
 
 void tst_HostSite::realMessageBoxAnswersWithTheButtonPressed()
@@ -176,7 +184,9 @@ void tst_HostSite::realMessageBoxAnswersWithTheButtonPressed()
     QFETCH(int, press);
     QFETCH(int, answer);
     QFETCH(QStringList, shown);
+    QFETCH(QString, givenTitle);
 
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Tessera host"));
     HostSite site;
     QString title, text;
     QStringList buttonTexts;
@@ -186,15 +196,15 @@ void tst_HostSite::realMessageBoxAnswersWithTheButtonPressed()
         for (QAbstractButton *b : box->buttons())
             buttonTexts << b->text();
         if (press > 0) {
-            const QMessageBox::StandardButton which = press == vbNo ? QMessageBox::No
-                                                                    : QMessageBox::Yes;
+            const QMessageBox::StandardButton which
+                = press == vbNo ? QMessageBox::No : QMessageBox::Yes;
             QTest::mouseClick(box->button(which), Qt::LeftButton);
         } else {
             QTest::keyClick(box, press == 0 ? Qt::Key_Escape : Qt::Key_Return);
         }
     });
-    QCOMPARE(site.MsgBox(QStringLiteral("Overwrite?"), buttons, QStringLiteral("Export")), answer);
-    QCOMPARE(title, QStringLiteral("Export"));
+    QCOMPARE(site.MsgBox(QStringLiteral("Overwrite?"), buttons, givenTitle), answer);
+    QCOMPARE(title, givenTitle.isEmpty() ? QStringLiteral("Tessera host") : givenTitle);
     QCOMPARE(text, QStringLiteral("Overwrite?"));
     buttonTexts.sort();
     shown.sort();
@@ -263,7 +273,8 @@ void tst_HostSite::doEventsRunsPendingCalls()
 {
     HostSite site;
     bool ran = false;
-    QMetaObject::invokeMethod(&site, [&ran] { ran = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &site, [&ran] { ran = true; }, Qt::QueuedConnection);
     QVERIFY(!ran);
     site.DoEvents();
     QVERIFY(ran);
@@ -276,15 +287,22 @@ void tst_HostSite::typeNameOfObjects_data()
 
     auto *owner = new QObject(this);
     QTest::newRow("none") << static_cast<QObject *>(nullptr) << QStringLiteral("Nothing");
-    QTest::newRow("QComboBox") << static_cast<QObject *>(new QComboBox) << QStringLiteral("ComboBox");
-    QTest::newRow("QLineEdit") << static_cast<QObject *>(new QLineEdit) << QStringLiteral("LineEdit");
+    QTest::newRow("QComboBox") << static_cast<QObject *>(new QComboBox)
+                               << QStringLiteral("ComboBox");
+    QTest::newRow("QLineEdit") << static_cast<QObject *>(new QLineEdit)
+                               << QStringLiteral("LineEdit");
     QTest::newRow("QTimer") << static_cast<QObject *>(new QTimer(owner)) << QStringLiteral("Timer");
     QTest::newRow("QObject") << new QObject(owner) << QStringLiteral("Object");
-    QTest::newRow("ImageList") << static_cast<QObject *>(new ImageList(owner)) << QStringLiteral("ImageList");
-    QTest::newRow("HostSite") << static_cast<QObject *>(new HostSite(owner)) << QStringLiteral("HostSite");
-    QTest::newRow("host class in namespace") << static_cast<QObject *>(new picker::DatePicker) << QStringLiteral("DatePicker");
-    QTest::newRow("host class starting with Q") << static_cast<QObject *>(new QuickPicker) << QStringLiteral("QuickPicker");
-    QTest::newRow("subclass without meta object") << static_cast<QObject *>(new PlainCombo) << QStringLiteral("ComboBox");
+    QTest::newRow("ImageList") << static_cast<QObject *>(new ImageList(owner))
+                               << QStringLiteral("ImageList");
+    QTest::newRow("HostSite") << static_cast<QObject *>(new HostSite(owner))
+                              << QStringLiteral("HostSite");
+    QTest::newRow("host class in namespace")
+        << static_cast<QObject *>(new picker::DatePicker) << QStringLiteral("DatePicker");
+    QTest::newRow("host class starting with Q")
+        << static_cast<QObject *>(new QuickPicker) << QStringLiteral("QuickPicker");
+    QTest::newRow("subclass without meta object")
+        << static_cast<QObject *>(new PlainCombo) << QStringLiteral("ComboBox");
 }
 
 void tst_HostSite::typeNameOfObjects()

@@ -29,8 +29,7 @@ QRgb centre(const QPixmap &p)
 
 } // namespace
 
-class tst_ImageList : public QObject
-{
+class tst_ImageList : public QObject {
     Q_OBJECT
 private slots:
     void numbersAndKeysFollowInsertAndRemove();
@@ -115,7 +114,8 @@ void tst_ImageList::errorsLeaveTheListUnchanged_data()
     QTest::newRow("item past end") << Op([](ImageList &l) { l.ListImages(3); }) << 35600;
     QTest::newRow("item negative") << Op([](ImageList &l) { l.ListImages(-1); }) << 35600;
     QTest::newRow("item huge") << Op([](ImageList &l) { l.ListImages(1e300); }) << 35600;
-    QTest::newRow("unknown key") << Op([](ImageList &l) { l.ListImages(QStringLiteral("x")); }) << 35601;
+    QTest::newRow("unknown key") << Op([](ImageList &l) { l.ListImages(QStringLiteral("x")); })
+                                 << 35601;
     QTest::newRow("empty key") << Op([](ImageList &l) { l.ListImages(QString()); }) << 35601;
     QTest::newRow("no index") << Op([](ImageList &l) { l.ListImages(QVariant()); }) << 13;
     QTest::newRow("remove past end") << Op([](ImageList &l) { l.ListImages().Remove(3); }) << 35600;
@@ -124,7 +124,8 @@ void tst_ImageList::errorsLeaveTheListUnchanged_data()
     QTest::newRow("add past end + 1")
         << Op([pic](ImageList &l) { l.ListImages().Add(4, QString(), pic); }) << 35600;
     QTest::newRow("add index as text")
-        << Op([pic](ImageList &l) { l.ListImages().Add(QStringLiteral("1"), QString(), pic); }) << 13;
+        << Op([pic](ImageList &l) { l.ListImages().Add(QStringLiteral("1"), QString(), pic); })
+        << 13;
     QTest::newRow("add duplicate key")
         << Op([pic](ImageList &l) { l.ListImages().Add(QVariant(), QStringLiteral("ONE"), pic); })
         << 35602;

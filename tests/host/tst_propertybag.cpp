@@ -46,8 +46,7 @@ QByteArray readFile(const QString &path)
 
 } // namespace
 
-class tst_PropertyBag : public QObject
-{
+class tst_PropertyBag : public QObject {
     Q_OBJECT
 private slots:
     void defaultIsNotStored_data();
@@ -82,18 +81,24 @@ void tst_PropertyBag::defaultIsNotStored_data()
     QTest::newRow("no default") << QVariant(true) << QVariant() << true;
     QTest::newRow("Boolean equal") << QVariant(true) << QVariant(true) << false;
     QTest::newRow("Boolean differs") << QVariant(false) << QVariant(true) << true;
-    QTest::newRow("Integer against Long default") << QVariant::fromValue(qint16(1)) << QVariant(1) << false;
-    QTest::newRow("Long against Integer default") << QVariant(3) << QVariant::fromValue(qint16(2)) << true;
+    QTest::newRow("Integer against Long default")
+        << QVariant::fromValue(qint16(1)) << QVariant(1) << false;
+    QTest::newRow("Long against Integer default")
+        << QVariant(3) << QVariant::fromValue(qint16(2)) << true;
     QTest::newRow("Single against Double default") << QVariant(0.0f) << QVariant(0.0) << false;
     QTest::newRow("colour as Long") << QVariant(0xFFFFFF) << QVariant(0xFFFFFF) << false;
     QTest::newRow("Boolean is not a number") << QVariant(true) << QVariant(-1) << true;
-    QTest::newRow("text case counts") << QVariant(QStringLiteral("a")) << QVariant(QStringLiteral("A")) << true;
+    QTest::newRow("text case counts")
+        << QVariant(QStringLiteral("a")) << QVariant(QStringLiteral("A")) << true;
     QTest::newRow("empty text") << QVariant(QString()) << QVariant(QString()) << false;
     QTest::newRow("number against text") << QVariant(0) << QVariant(QStringLiteral("0")) << true;
-    QTest::newRow("same font") << QVariant(verdana) << QVariant(QFont(QStringLiteral("Verdana"), 9)) << false;
+    QTest::newRow("same font") << QVariant(verdana) << QVariant(QFont(QStringLiteral("Verdana"), 9))
+                               << false;
     QTest::newRow("bold font") << QVariant(verdanaBold) << QVariant(verdana) << true;
-    QTest::newRow("same colour") << QVariant(QColor(Qt::red)) << QVariant(QColor(255, 0, 0)) << false;
-    QTest::newRow("same picture content") << QVariant(samplePicture()) << QVariant(samplePicture()) << false;
+    QTest::newRow("same colour") << QVariant(QColor(Qt::red)) << QVariant(QColor(255, 0, 0))
+                                 << false;
+    QTest::newRow("same picture content")
+        << QVariant(samplePicture()) << QVariant(samplePicture()) << false;
 }
 
 void tst_PropertyBag::defaultIsNotStored()
@@ -112,12 +117,15 @@ void tst_PropertyBag::defaultIsNotStored()
 void tst_PropertyBag::writingTheDefaultRemovesTheStoredValue()
 {
     PropertyBag bag;
-    bag.WriteProperty(QStringLiteral("Rows"), QVariant::fromValue(qint16(10)), QVariant::fromValue(qint16(2)));
-    bag.WriteProperty(QStringLiteral("Cols"), QVariant::fromValue(qint16(5)), QVariant::fromValue(qint16(2)));
-    QCOMPARE(bag.Names(), QStringList({QStringLiteral("Rows"), QStringLiteral("Cols")}));
+    bag.WriteProperty(
+        QStringLiteral("Rows"), QVariant::fromValue(qint16(10)), QVariant::fromValue(qint16(2)));
+    bag.WriteProperty(
+        QStringLiteral("Cols"), QVariant::fromValue(qint16(5)), QVariant::fromValue(qint16(2)));
+    QCOMPARE(bag.Names(), QStringList({ QStringLiteral("Rows"), QStringLiteral("Cols") }));
 
-    bag.WriteProperty(QStringLiteral("rows"), QVariant::fromValue(qint16(2)), QVariant::fromValue(qint16(2)));
-    QCOMPARE(bag.Names(), QStringList({QStringLiteral("Cols")}));
+    bag.WriteProperty(
+        QStringLiteral("rows"), QVariant::fromValue(qint16(2)), QVariant::fromValue(qint16(2)));
+    QCOMPARE(bag.Names(), QStringList({ QStringLiteral("Cols") }));
     QCOMPARE(bag.ReadProperty(QStringLiteral("Rows"), 2).toInt(), 2);
 }
 
@@ -127,7 +135,7 @@ void tst_PropertyBag::namesMatchInAnyCase()
     bag.WriteProperty(QStringLiteral("BackColor"), 255);
     bag.WriteProperty(QStringLiteral("BACKCOLOR"), 65280);
     QCOMPARE(bag.Count(), 1);
-    QCOMPARE(bag.Names(), QStringList({QStringLiteral("BackColor")}));
+    QCOMPARE(bag.Names(), QStringList({ QStringLiteral("BackColor") }));
     QCOMPARE(bag.ReadProperty(QStringLiteral("backcolor"), 0).toInt(), 65280);
 
     const QString path = m_dir.filePath(QStringLiteral("case.bag"));
@@ -148,7 +156,7 @@ void tst_PropertyBag::refusedWritesLeaveTheBagAlone()
     QVERIFY_TESSERA_ERROR(bag.WriteProperty(QStringLiteral(" Padded"), 1), 5);
     QVERIFY_TESSERA_ERROR(bag.WriteProperty(QStringLiteral("#Comment"), 1), 5);
     QVERIFY_TESSERA_ERROR(bag.WriteProperty(QStringLiteral("Line\nBreak"), 1), 5);
-    QVERIFY_TESSERA_ERROR(bag.WriteProperty(QStringLiteral("List"), QVariantList{1, 2}), 13);
+    QVERIFY_TESSERA_ERROR(bag.WriteProperty(QStringLiteral("List"), QVariantList { 1, 2 }), 13);
     QVERIFY_TESSERA_ERROR(bag.WriteProperty(QStringLiteral("Enabled"), QVariant()), 13);
     QCOMPARE(bag.toText(), before);
 }
@@ -177,7 +185,10 @@ void tst_PropertyBag::roundTripThroughFile_data()
     QTest::newRow("Double -inf") << QVariant(-std::numeric_limits<double>::infinity());
     QTest::newRow("String empty") << QVariant(QString());
     QTest::newRow("String escapes") << QVariant(QStringLiteral("a \"b\" \\c\td\r\ne = #f"));
-    QTest::newRow("String unicode and control") << QVariant(QStringLiteral("Città \u00FE q \x01\x7F\u2028 end "));
+    QTest::newRow("String unicode and control")
+        << QVariant(QStringLiteral("Città \u00FE q \x01\x7F\u2028 end "));
+    QTest::newRow("String surrogates")
+        << QVariant(QStringLiteral("pair \U0001F600 lone ") + QChar(0xD800) + QChar(u'x'));
     QTest::newRow("String looks like a type") << QVariant(QStringLiteral("Long 5"));
     QTest::newRow("Color") << QVariant(QColor(12, 34, 56));
     QTest::newRow("Color with alpha") << QVariant(QColor(12, 34, 56, 78));
@@ -217,18 +228,20 @@ void tst_PropertyBag::roundTripThroughFile()
 void tst_PropertyBag::handWrittenFileLoads()
 {
     const QString path = m_dir.filePath(QStringLiteral("hand.bag"));
-    writeFile(path, "# saved settings\r\n"
-                    "\r\n"
-                    "  BackColor=Long   16777215  \r\n"
-                    "; an old key\r\n"
-                    "Caption = String \"Riga = 1\"\r\n"
-                    "FontWidth = Single 2.5\r\n"
-                    "Grid Lines = Integer -3\r\n"
-                    "NaN = Double nan");
+    writeFile(path,
+        "\xEF\xBB\xBF# saved settings, with a byte-order mark\r\n"
+        "\r\n"
+        "  BackColor=Long   16777215  \r\n"
+        "; an old key\r\n"
+        "Caption = String \"Riga = 1 \\u00FE\"\r\n"
+        "FontWidth = Single 2.5\r\n"
+        "Grid Lines = Integer -3\r\n"
+        "NaN = Double nan");
     PropertyBag bag;
     bag.Load(path);
     QCOMPARE(bag.ReadProperty(QStringLiteral("BackColor")), QVariant::fromValue(qint32(16777215)));
-    QCOMPARE(bag.ReadProperty(QStringLiteral("Caption")).toString(), QStringLiteral("Riga = 1"));
+    QCOMPARE(
+        bag.ReadProperty(QStringLiteral("Caption")).toString(), QStringLiteral("Riga = 1 \u00FE"));
     QCOMPARE(bag.ReadProperty(QStringLiteral("FontWidth")), QVariant::fromValue(2.5f));
     QCOMPARE(bag.ReadProperty(QStringLiteral("grid lines")), QVariant::fromValue(qint16(-3)));
     QVERIFY(std::isnan(bag.ReadProperty(QStringLiteral("NaN")).toDouble()));
@@ -254,6 +267,10 @@ void tst_PropertyBag::malformedFileRaisesAndKeepsTheBag_data()
     QTest::newRow("String inner quote") << QByteArray("A = String \"a\"b\"") << "quote";
     QTest::newRow("String bad escape") << QByteArray("A = String \"a\\qb\"") << "escape";
     QTest::newRow("String short unicode escape") << QByteArray("A = String \"\\u12\"") << "escape";
+    QTest::newRow("String unicode escape with sign")
+        << QByteArray("A = String \"\\u+123\"") << "escape";
+    QTest::newRow("String unicode escape with 0x")
+        << QByteArray("A = String \"\\u0x12\"") << "escape";
     QTest::newRow("Color by name") << QByteArray("A = Color red") << "colour";
     QTest::newRow("Color bad digits") << QByteArray("A = Color #12345g") << "colour";
     QTest::newRow("Font unquoted") << QByteArray("A = Font Verdana") << "quotes";
@@ -281,7 +298,7 @@ void tst_PropertyBag::malformedFileRaisesAndKeepsTheBag()
         QVERIFY2(e.description().contains(where), qPrintable(e.description()));
     }
     QVERIFY(thrown);
-    QCOMPARE(bag.Names(), QStringList({QStringLiteral("Kept")}));
+    QCOMPARE(bag.Names(), QStringList({ QStringLiteral("Kept") }));
     QCOMPARE(bag.ReadProperty(QStringLiteral("Kept")).toString(), QStringLiteral("still here"));
 }
 
@@ -327,7 +344,7 @@ void tst_PropertyBag::saveReplacesTheWholeFileAndLeavesNoTemporaries()
 
     QCOMPARE(readFile(path), QByteArray("BackColor = Long 255\nEnabled = Boolean False\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList({QStringLiteral("form.bag")}));
+        QStringList({ QStringLiteral("form.bag") }));
 }
 
 QTEST_MAIN(tst_PropertyBag)

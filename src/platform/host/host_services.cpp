@@ -20,21 +20,29 @@ QClipboard *systemClipboard()
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         throw Error(HostError::CantOpenClipboard,
-                    QStringLiteral("Can't open Clipboard: no GUI application is running"));
+            QStringLiteral("Can't open Clipboard: no GUI application is running"));
     return QGuiApplication::clipboard();
 }
 
 QMessageBox::StandardButton standardButton(int answer)
 {
     switch (answer) {
-    case vbOK: return QMessageBox::Ok;
-    case vbCancel: return QMessageBox::Cancel;
-    case vbAbort: return QMessageBox::Abort;
-    case vbRetry: return QMessageBox::Retry;
-    case vbIgnore: return QMessageBox::Ignore;
-    case vbYes: return QMessageBox::Yes;
-    case vbNo: return QMessageBox::No;
-    default: return QMessageBox::NoButton;
+    case vbOK:
+        return QMessageBox::Ok;
+    case vbCancel:
+        return QMessageBox::Cancel;
+    case vbAbort:
+        return QMessageBox::Abort;
+    case vbRetry:
+        return QMessageBox::Retry;
+    case vbIgnore:
+        return QMessageBox::Ignore;
+    case vbYes:
+        return QMessageBox::Yes;
+    case vbNo:
+        return QMessageBox::No;
+    default:
+        return QMessageBox::NoButton;
     }
 }
 
@@ -43,12 +51,18 @@ QMessageBox::StandardButton standardButton(int answer)
 QList<int> msgBoxAnswers(int buttons)
 {
     switch (buttons & 0xF) {
-    case vbOKCancel: return {vbOK, vbCancel};
-    case vbAbortRetryIgnore: return {vbAbort, vbRetry, vbIgnore};
-    case vbYesNoCancel: return {vbYes, vbNo, vbCancel};
-    case vbYesNo: return {vbYes, vbNo};
-    case vbRetryCancel: return {vbRetry, vbCancel};
-    default: return {vbOK};
+    case vbOKCancel:
+        return { vbOK, vbCancel };
+    case vbAbortRetryIgnore:
+        return { vbAbort, vbRetry, vbIgnore };
+    case vbYesNoCancel:
+        return { vbYes, vbNo, vbCancel };
+    case vbYesNo:
+        return { vbYes, vbNo };
+    case vbRetryCancel:
+        return { vbRetry, vbCancel };
+    default:
+        return { vbOK };
     }
 }
 
@@ -63,8 +77,11 @@ HostServices::~HostServices() = default;
 
 int QtHostServices::showMessageBox(const MessageBoxRequest &request)
 {
-    const QString title = request.title.isEmpty() ? QCoreApplication::applicationName()
-                                                  : request.title;
+    // A box without a title of its own carries the application's name.
+    const QString title = !request.title.isEmpty() ? request.title
+        : qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+        ? QGuiApplication::applicationDisplayName()
+        : QCoreApplication::applicationName();
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
         // No widgets to show: tell the console and take the default, as Enter would.
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(request.text));
@@ -73,14 +90,22 @@ int QtHostServices::showMessageBox(const MessageBoxRequest &request)
 
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (request.buttons & 0x70) {
-    case vbCritical: icon = QMessageBox::Critical; break;
-    case vbQuestion: icon = QMessageBox::Question; break;
-    case vbExclamation: icon = QMessageBox::Warning; break;
-    case vbInformation: icon = QMessageBox::Information; break;
-    default: break;
+    case vbCritical:
+        icon = QMessageBox::Critical;
+        break;
+    case vbQuestion:
+        icon = QMessageBox::Question;
+        break;
+    case vbExclamation:
+        icon = QMessageBox::Warning;
+        break;
+    case vbInformation:
+        icon = QMessageBox::Information;
+        break;
+    default:
+        break;
     }
-    QMessageBox box(icon, title, request.text, QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    QMessageBox box(icon, title, request.text, QMessageBox::NoButton, QApplication::activeWindow());
     const QList<int> answers = msgBoxAnswers(request.buttons);
     for (int answer : answers)
         box.addButton(standardButton(answer));
@@ -127,8 +152,8 @@ void QtHostServices::deleteFile(const QString &path)
         throw Error(HostError::FileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
     QFile file(path);
     if (!file.remove())
-        throw Error(HostError::FileAccessError, QStringLiteral("Path/File access error: \"%1\" (%2)")
-                                                    .arg(path, file.errorString()));
+        throw Error(HostError::FileAccessError,
+            QStringLiteral("Path/File access error: \"%1\" (%2)").arg(path, file.errorString()));
 }
 
 int FakeHostServices::showMessageBox(const MessageBoxRequest &request)

@@ -1,7 +1,7 @@
 // The host site: ambient properties, notices, DoEvents and the front ends of the services.
 // The services themselves (Qt and fake) are in host_services.cpp.
-#include <tessera/HostSite.h>
 #include <tessera/Error.h>
+#include <tessera/HostSite.h>
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -76,14 +76,14 @@ void HostSite::DoEvents()
 
 int HostSite::MsgBox(const QString &prompt, int buttons, const QString &title)
 {
-    return m_services->showMessageBox(MessageBoxRequest{prompt, buttons, title});
+    return m_services->showMessageBox(MessageBoxRequest { prompt, buttons, title });
 }
 
 QString HostSite::ClipboardService::GetText(int format) const
 {
     if (format != vbCFText)
         throw Error(Error::InvalidProcedureCall,
-                    QStringLiteral("Only plain text (format 1) is kept on the clipboard"));
+            QStringLiteral("Only plain text (format 1) is kept on the clipboard"));
     return m_site->m_services->clipboardText();
 }
 
@@ -91,7 +91,7 @@ void HostSite::ClipboardService::SetText(const QString &text, int format) const
 {
     if (format != vbCFText)
         throw Error(Error::InvalidProcedureCall,
-                    QStringLiteral("Only plain text (format 1) is kept on the clipboard"));
+            QStringLiteral("Only plain text (format 1) is kept on the clipboard"));
     m_site->m_services->setClipboardText(text);
 }
 

@@ -60,7 +60,10 @@ bool isAllDigits(const QString &key)
 
 } // namespace
 
-ImageList::ImageList(QObject *parent) : QObject(parent) {}
+ImageList::ImageList(QObject *parent)
+    : QObject(parent)
+{
+}
 
 ImageList::~ImageList() = default;
 
@@ -70,7 +73,7 @@ void ImageList::setImageWidth(qint16 width)
         return;
     if (!m_images.isEmpty())
         throw Error(ReadOnlyWithImages,
-                    QStringLiteral("ImageWidth cannot change while the list holds images"));
+            QStringLiteral("ImageWidth cannot change while the list holds images"));
     if (width < 0)
         throw Error(InvalidPropertyValue, QStringLiteral("Invalid property value"));
     m_width = width;
@@ -82,7 +85,7 @@ void ImageList::setImageHeight(qint16 height)
         return;
     if (!m_images.isEmpty())
         throw Error(ReadOnlyWithImages,
-                    QStringLiteral("ImageHeight cannot change while the list holds images"));
+            QStringLiteral("ImageHeight cannot change while the list holds images"));
     if (height < 0)
         throw Error(InvalidPropertyValue, QStringLiteral("Invalid property value"));
     m_height = height;
@@ -113,13 +116,13 @@ qsizetype ImageList::position(const QVariant &indexOrKey) const
         return pos;
     }
     throw Error(Error::TypeMismatch,
-                QStringLiteral("Type mismatch: an image is chosen by number or by key"));
+        QStringLiteral("Type mismatch: an image is chosen by number or by key"));
 }
 
 ListImage ImageList::imageAt(qsizetype pos) const
 {
     const Entry &e = m_images.at(pos);
-    return ListImage{qint32(pos + 1), e.key, e.picture};
+    return ListImage { qint32(pos + 1), e.key, e.picture };
 }
 
 qint32 ImageList::Images::Count() const
@@ -138,16 +141,19 @@ ListImage ImageList::Images::Add(const QVariant &index, const QString &key, cons
     qsizetype pos = l.m_images.size();
     if (index.isValid() && !index.isNull()) {
         if (!isNumber(index))
-            throw Error(Error::TypeMismatch, QStringLiteral("Type mismatch: index must be a number"));
+            throw Error(
+                Error::TypeMismatch, QStringLiteral("Type mismatch: index must be a number"));
         const qint64 n = itemNumber(index);
         if (n < 1 || n > l.m_images.size() + 1)
             outOfBounds();
         pos = qsizetype(n - 1);
     }
     if (isAllDigits(key))
-        throw Error(InvalidKey, QStringLiteral("Invalid key: \"%1\" (a key needs a letter)").arg(key));
+        throw Error(
+            InvalidKey, QStringLiteral("Invalid key: \"%1\" (a key needs a letter)").arg(key));
     if (!key.isEmpty() && l.findKey(key) >= 0)
-        throw Error(KeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"").arg(key));
+        throw Error(
+            KeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"").arg(key));
     if (picture.isNull())
         throw Error(InvalidPicture, QStringLiteral("Invalid picture"));
 
@@ -160,9 +166,9 @@ ListImage ImageList::Images::Add(const QVariant &index, const QString &key, cons
     }
     QPixmap stored = picture;
     if (stored.width() != l.m_width || stored.height() != l.m_height)
-        stored = picture.scaled(l.m_width, l.m_height, Qt::IgnoreAspectRatio,
-                                Qt::SmoothTransformation);
-    l.m_images.insert(pos, Entry{key, stored});
+        stored = picture.scaled(
+            l.m_width, l.m_height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    l.m_images.insert(pos, Entry { key, stored });
     emit l.Changed();
     return l.imageAt(pos);
 }

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QSaveFile>
@@ -51,16 +52,21 @@ bool isReal(int id)
 // The kinds the file keeps; a value of any other type is refused when it is written.
 enum class Kind { Boolean, Integer, Long, LongLong, Single, Double, String, Color, Font, Picture };
 
-struct KindName
-{
+struct KindName {
     Kind kind;
     const char *name;
 };
 constexpr KindName kindNames[] = {
-    {Kind::Boolean, "Boolean"}, {Kind::Integer, "Integer"}, {Kind::Long, "Long"},
-    {Kind::LongLong, "LongLong"}, {Kind::Single, "Single"}, {Kind::Double, "Double"},
-    {Kind::String, "String"},   {Kind::Color, "Color"},     {Kind::Font, "Font"},
-    {Kind::Picture, "Picture"},
+    { Kind::Boolean, "Boolean" },
+    { Kind::Integer, "Integer" },
+    { Kind::Long, "Long" },
+    { Kind::LongLong, "LongLong" },
+    { Kind::Single, "Single" },
+    { Kind::Double, "Double" },
+    { Kind::String, "String" },
+    { Kind::Color, "Color" },
+    { Kind::Font, "Font" },
+    { Kind::Picture, "Picture" },
 };
 
 QString kindName(Kind k)
@@ -75,23 +81,34 @@ QString kindName(Kind k)
 std::optional<Kind> kindOf(const QVariant &v)
 {
     switch (v.metaType().id()) {
-    case QMetaType::Bool: return Kind::Boolean;
+    case QMetaType::Bool:
+        return Kind::Boolean;
     case QMetaType::Short:
     case QMetaType::UChar:
-    case QMetaType::SChar: return Kind::Integer;
+    case QMetaType::SChar:
+        return Kind::Integer;
     case QMetaType::Int:
-    case QMetaType::UShort: return Kind::Long;
+    case QMetaType::UShort:
+        return Kind::Long;
     case QMetaType::UInt:
     case QMetaType::Long:
-    case QMetaType::LongLong: return Kind::LongLong;
-    case QMetaType::Float: return Kind::Single;
-    case QMetaType::Double: return Kind::Double;
-    case QMetaType::QString: return Kind::String;
-    case QMetaType::QColor: return Kind::Color;
-    case QMetaType::QFont: return Kind::Font;
+    case QMetaType::LongLong:
+        return Kind::LongLong;
+    case QMetaType::Float:
+        return Kind::Single;
+    case QMetaType::Double:
+        return Kind::Double;
+    case QMetaType::QString:
+        return Kind::String;
+    case QMetaType::QColor:
+        return Kind::Color;
+    case QMetaType::QFont:
+        return Kind::Font;
     case QMetaType::QPixmap:
-    case QMetaType::QImage: return Kind::Picture;
-    default: return std::nullopt;
+    case QMetaType::QImage:
+        return Kind::Picture;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -99,14 +116,19 @@ std::optional<Kind> kindOf(const QVariant &v)
 QVariant normalized(const QVariant &v, Kind k)
 {
     switch (k) {
-    case Kind::Integer: return QVariant::fromValue(qint16(v.toInt()));
-    case Kind::Long: return QVariant::fromValue(qint32(v.toInt()));
-    case Kind::LongLong: return QVariant::fromValue(qint64(v.toLongLong()));
+    case Kind::Integer:
+        return QVariant::fromValue(qint16(v.toInt()));
+    case Kind::Long:
+        return QVariant::fromValue(qint32(v.toInt()));
+    case Kind::LongLong:
+        return QVariant::fromValue(qint64(v.toLongLong()));
     case Kind::Picture:
-        if (v.metaType().id() == QMetaType::QImage)
+        if (v.metaType().id() == QMetaType::QImage
+            && qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
             return QVariant::fromValue(QPixmap::fromImage(v.value<QImage>()));
         return v;
-    default: return v;
+    default:
+        return v;
     }
 }
 
@@ -117,15 +139,32 @@ QString quoted(const QString &s)
     QString out;
     out.reserve(s.size() + 2);
     out += QLatin1Char('"');
-    for (QChar c : s) {
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s.at(i);
+        if (c.isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += s.at(++i);
+            continue;
+        }
         switch (c.unicode()) {
-        case '"': out += QLatin1String("\\\""); break;
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case '\t': out += QLatin1String("\\t"); break;
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
         default:
-            if (c.category() == QChar::Other_Control)
+            // Control characters and lone surrogates would not survive the file's UTF-8.
+            if (c.category() == QChar::Other_Control || c.isSurrogate())
                 out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
             else
                 out += c;
@@ -144,78 +183,106 @@ QString realText(double d, int precision)
     return QString::number(d, 'g', precision);
 }
 
-QString pictureText(const QPixmap &pixmap)
+// A picture kept as a pixmap or, without a GUI application, as an image.
+QImage pictureImage(const QVariant &v)
 {
-    if (pixmap.isNull())
+    if (v.metaType().id() == QMetaType::QImage)
+        return v.value<QImage>();
+    return v.value<QPixmap>().toImage();
+}
+
+QString pictureText(const QImage &image)
+{
+    if (image.isNull())
         return QStringLiteral("\"\"");
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    pixmap.toImage().save(&buffer, "PNG");
+    image.save(&buffer, "PNG");
     return QString::fromLatin1(png.toBase64());
 }
 
 QString valueText(const QVariant &v, Kind k)
 {
     switch (k) {
-    case Kind::Boolean: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case Kind::Boolean:
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case Kind::Integer:
     case Kind::Long:
-    case Kind::LongLong: return QString::number(v.toLongLong());
-    case Kind::Single: return realText(double(v.toFloat()), 9);
-    case Kind::Double: return realText(v.toDouble(), 17);
-    case Kind::String: return quoted(v.toString());
+    case Kind::LongLong:
+        return QString::number(v.toLongLong());
+    case Kind::Single:
+        return realText(double(v.toFloat()), 9);
+    case Kind::Double:
+        return realText(v.toDouble(), 17);
+    case Kind::String:
+        return quoted(v.toString());
     case Kind::Color: {
         const QColor c = v.value<QColor>();
         if (!c.isValid())
             return QStringLiteral("none");
         return c.name(c.alpha() == 255 ? QColor::HexRgb : QColor::HexArgb);
     }
-    case Kind::Font: return quoted(v.value<QFont>().toString());
-    case Kind::Picture: return pictureText(v.value<QPixmap>());
+    case Kind::Font:
+        return quoted(v.value<QFont>().toString());
+    case Kind::Picture:
+        return pictureText(pictureImage(v));
     }
     return {};
 }
 
 // ---- reading the text -------------------------------------------------------------------------
 
-struct ParseError
-{
+struct ParseError {
     QString what;
 };
 
 QString unquoted(const QString &s)
 {
     if (s.size() < 2 || s.front() != QLatin1Char('"') || s.back() != QLatin1Char('"'))
-        throw ParseError{QStringLiteral("text must be in double quotes")};
+        throw ParseError { QStringLiteral("text must be in double quotes") };
     QString out;
     const qsizetype end = s.size() - 1;
     for (qsizetype i = 1; i < end; ++i) {
         const QChar c = s.at(i);
         if (c == QLatin1Char('"'))
-            throw ParseError{QStringLiteral("unescaped quote inside text")};
+            throw ParseError { QStringLiteral("unescaped quote inside text") };
         if (c != QLatin1Char('\\')) {
             out += c;
             continue;
         }
         if (++i >= end)
-            throw ParseError{QStringLiteral("text ends in a lone backslash")};
+            throw ParseError { QStringLiteral("text ends in a lone backslash") };
         switch (s.at(i).unicode()) {
-        case '"': out += QLatin1Char('"'); break;
-        case '\\': out += QLatin1Char('\\'); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case 't': out += QLatin1Char('\t'); break;
+        case '"':
+            out += QLatin1Char('"');
+            break;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
         case 'u': {
-            bool ok = false;
-            const uint code = i + 4 < end ? s.mid(i + 1, 4).toUInt(&ok, 16) : 0;
+            const QString hex = i + 4 < end ? s.mid(i + 1, 4) : QString();
+            bool ok = hex.size() == 4;
+            for (QChar h : hex)
+                ok = ok && (h.isDigit() || QStringLiteral("abcdefABCDEF").contains(h));
             if (!ok)
-                throw ParseError{QStringLiteral("bad \\u escape")};
+                throw ParseError { QStringLiteral("bad \\u escape") };
+            const uint code = hex.toUInt(&ok, 16);
             out += QChar(char16_t(code));
             i += 4;
             break;
         }
-        default: throw ParseError{QStringLiteral("unknown escape \\%1").arg(s.at(i))};
+        default:
+            throw ParseError { QStringLiteral("unknown escape \\%1").arg(s.at(i)) };
         }
     }
     return out;
@@ -226,8 +293,9 @@ qint64 integerValue(const QString &s, qint64 lo, qint64 hi)
     bool ok = false;
     const qint64 n = s.toLongLong(&ok, 10);
     if (!ok || n < lo || n > hi)
-        throw ParseError{QStringLiteral("\"%1\" is not a whole number from %2 to %3")
-                             .arg(s).arg(lo).arg(hi)};
+        throw ParseError {
+            QStringLiteral("\"%1\" is not a whole number from %2 to %3").arg(s).arg(lo).arg(hi)
+        };
     return n;
 }
 
@@ -242,7 +310,7 @@ double realValue(const QString &s)
     bool ok = false;
     const double d = s.toDouble(&ok);
     if (!ok)
-        throw ParseError{QStringLiteral("\"%1\" is not a number").arg(s)};
+        throw ParseError { QStringLiteral("\"%1\" is not a number").arg(s) };
     return d;
 }
 
@@ -253,7 +321,7 @@ QVariant parseValue(const QString &type, const QString &text)
             return true;
         if (text == QLatin1String("False"))
             return false;
-        throw ParseError{QStringLiteral("a Boolean is True or False, not \"%1\"").arg(text)};
+        throw ParseError { QStringLiteral("a Boolean is True or False, not \"%1\"").arg(text) };
     }
     if (type == QLatin1String("Integer"))
         return QVariant::fromValue(qint16(integerValue(text, -32768, 32767)));
@@ -264,7 +332,7 @@ QVariant parseValue(const QString &type, const QString &text)
     if (type == QLatin1String("Single")) {
         const double d = realValue(text);
         if (std::isfinite(d) && std::fabs(d) > 3.4028235677973366e38)
-            throw ParseError{QStringLiteral("\"%1\" is too large for a Single").arg(text)};
+            throw ParseError { QStringLiteral("\"%1\" is too large for a Single").arg(text) };
         return QVariant::fromValue(float(d));
     }
     if (type == QLatin1String("Double"))
@@ -274,38 +342,42 @@ QVariant parseValue(const QString &type, const QString &text)
     if (type == QLatin1String("Color")) {
         if (text == QLatin1String("none"))
             return QColor();
-        const bool shapeOk = text.startsWith(QLatin1Char('#'))
-            && (text.size() == 7 || text.size() == 9);
+        const bool shapeOk
+            = text.startsWith(QLatin1Char('#')) && (text.size() == 7 || text.size() == 9);
         const QColor c = QColor::fromString(text);
         if (!shapeOk || !c.isValid())
-            throw ParseError{QStringLiteral("\"%1\" is not a colour (#rrggbb or #aarrggbb)")
-                                 .arg(text)};
+            throw ParseError {
+                QStringLiteral("\"%1\" is not a colour (#rrggbb or #aarrggbb)").arg(text)
+            };
         return c;
     }
     if (type == QLatin1String("Font")) {
         QFont f;
         const QString desc = unquoted(text);
         if (desc.isEmpty() || !f.fromString(desc))
-            throw ParseError{QStringLiteral("\"%1\" is not a font").arg(desc)};
+            throw ParseError { QStringLiteral("\"%1\" is not a font").arg(desc) };
         return f;
     }
     if (type == QLatin1String("Picture")) {
         if (text == QLatin1String("\"\""))
             return QPixmap();
-        auto decoded = QByteArray::fromBase64Encoding(text.toLatin1(),
-                                                      QByteArray::AbortOnBase64DecodingErrors);
+        auto decoded = QByteArray::fromBase64Encoding(
+            text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         QImage image;
         if (!decoded || !image.loadFromData(*decoded, "PNG"))
-            throw ParseError{QStringLiteral("picture is not base64 PNG")};
+            throw ParseError { QStringLiteral("picture is not base64 PNG") };
+        // A pixmap needs a GUI application; without one the picture stays an image.
+        if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+            return image;
         return QPixmap::fromImage(image);
     }
-    throw ParseError{QStringLiteral("unknown type \"%1\"").arg(type)};
+    throw ParseError { QStringLiteral("unknown type \"%1\"").arg(type) };
 }
 
 [[noreturn]] void raiseFormat(const QString &where, int line, const QString &what)
 {
     throw Error(HostError::InvalidFileFormat,
-                QStringLiteral("Invalid file format: %1, line %2: %3").arg(where).arg(line).arg(what));
+        QStringLiteral("Invalid file format: %1, line %2: %3").arg(where).arg(line).arg(what));
 }
 
 } // namespace
@@ -335,13 +407,13 @@ bool PropertyBag::sameValue(const QVariant &a, const QVariant &b)
     if (!ka || !kb || *ka != *kb)
         return false;
     switch (*ka) {
-    case Kind::Font: return a.value<QFont>().toString() == b.value<QFont>().toString();
+    case Kind::Font:
+        return a.value<QFont>().toString() == b.value<QFont>().toString();
     case Kind::Picture: {
-        const QPixmap pa = normalized(a, Kind::Picture).value<QPixmap>();
-        const QPixmap pb = normalized(b, Kind::Picture).value<QPixmap>();
-        return pa.cacheKey() == pb.cacheKey() || pa.toImage() == pb.toImage();
+        return pictureImage(a) == pictureImage(b);
     }
-    default: return a == b;
+    default:
+        return a == b;
     }
 }
 
@@ -351,17 +423,17 @@ QVariant PropertyBag::ReadProperty(const QString &name, const QVariant &defaultV
     return i < 0 ? defaultValue : m_entries.at(i).value;
 }
 
-void PropertyBag::WriteProperty(const QString &name, const QVariant &value,
-                                const QVariant &defaultValue)
+void PropertyBag::WriteProperty(
+    const QString &name, const QVariant &value, const QVariant &defaultValue)
 {
     if (!validName(name))
-        throw Error(Error::InvalidProcedureCall,
-                    QStringLiteral("Invalid property name \"%1\"").arg(name));
+        throw Error(
+            Error::InvalidProcedureCall, QStringLiteral("Invalid property name \"%1\"").arg(name));
     const auto kind = kindOf(value);
     if (!kind)
         throw Error(Error::TypeMismatch,
-                    QStringLiteral("Type mismatch: property \"%1\" cannot keep a value of type %2")
-                        .arg(name, QString::fromLatin1(value.typeName())));
+            QStringLiteral("Type mismatch: property \"%1\" cannot keep a value of type %2")
+                .arg(name, QString::fromLatin1(value.typeName())));
     const qsizetype i = find(name);
     if (defaultValue.isValid() && sameValue(value, defaultValue)) {
         if (i >= 0)
@@ -372,7 +444,7 @@ void PropertyBag::WriteProperty(const QString &name, const QVariant &value,
     if (i >= 0)
         m_entries[i].value = kept;
     else
-        m_entries.append(Entry{name, kept});
+        m_entries.append(Entry { name, kept });
 }
 
 bool PropertyBag::Contains(const QString &name) const
@@ -431,7 +503,7 @@ QList<PropertyBag::Entry> PropertyBag::parseText(const QString &text, const QStr
                 raiseFormat(where, lineNo, QStringLiteral("\"%1\" is given twice").arg(name));
         }
         try {
-            entries.append(PropertyBag::Entry{name, parseValue(type, value)});
+            entries.append(PropertyBag::Entry { name, parseValue(type, value) });
         } catch (const ParseError &e) {
             raiseFormat(where, lineNo, QStringLiteral("%1: %2").arg(name, e.what));
         }
@@ -447,8 +519,8 @@ void PropertyBag::Save(const QString &path) const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw Error(HostError::FileAccessError,
-                    QStringLiteral("Path/File access error: cannot save \"%1\" (%2)")
-                        .arg(path, file.errorString()));
+            QStringLiteral("Path/File access error: cannot save \"%1\" (%2)")
+                .arg(path, file.errorString()));
 }
 
 void PropertyBag::Load(const QString &path)
@@ -458,14 +530,14 @@ void PropertyBag::Load(const QString &path)
         throw Error(HostError::FileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
     if (!file.open(QIODevice::ReadOnly))
         throw Error(HostError::FileAccessError,
-                    QStringLiteral("Path/File access error: cannot read \"%1\" (%2)")
-                        .arg(path, file.errorString()));
+            QStringLiteral("Path/File access error: cannot read \"%1\" (%2)")
+                .arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8(bytes);
     if (utf8.hasError())
         throw Error(HostError::InvalidFileFormat,
-                    QStringLiteral("Invalid file format: %1 is not UTF-8 text").arg(path));
+            QStringLiteral("Invalid file format: %1 is not UTF-8 text").arg(path));
     m_entries = parseText(text, path);
 }
 
