@@ -1,0 +1,272 @@
+// GridTextStore: handles, arenas and the row and column moves that only shuffle handles.
+// Arena handle: bits 0-19 offset in the chunk, 20-41 chunk index, 42-57 length (>= 4).
+#include "grid_text_store.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tessera::detail {
+
+namespace {
+constexpr std::uint32_t kFirstChunk = 4096;
+constexpr std::uint32_t kMaxChunk = 1u << 20;
+constexpr int kMaxArenaText = 4096; // longer texts go to QStrings of their own
+constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << 20) - 1;
+constexpr std::uint64_t kChunkMask = (std::uint64_t(1) << 22) - 1;
+constexpr std::uint64_t kLengthMask = 0xFFFF;
+
+bool isInline(std::uint64_t h) { return h & GridTextStore::kInlineFlag; }
+bool isBig(std::uint64_t h) { return !isInline(h) && (h & GridTextStore::kBigFlag); }
+bool isArena(std::uint64_t h) { return h != 0 && !(h & (GridTextStore::kInlineFlag | GridTextStore::kBigFlag)); }
+std::uint32_t arenaLength(std::uint64_t h) { return std::uint32_t((h >> 42) & kLengthMask); }
+} // namespace
+
+GridTextStore::GridTextStore() = default;
+GridTextStore::~GridTextStore() = default;
+
+void GridTextStore::setRows(int rows)
+{
+    rows = std::max(rows, 0);
+    if (rows == m_rows)
+        return;
+    for (auto &column : m_columns) {
+        if (column.empty())
+            continue;
+        for (int r = rows; r < m_rows; ++r)
+            release(column[size_t(r)]);
+        column.resize(size_t(rows), kNone);
+        if (rows == 0)
+            column.shrink_to_fit();
+    }
+    m_rows = rows;
+    compactIfWasteful();
+}
+
+void GridTextStore::setCols(int cols)
+{
+    cols = std::max(cols, 0);
+    for (size_t c = size_t(cols); c < m_columns.size(); ++c)
+        for (auto h : m_columns[c])
+            release(h);
+    m_columns.resize(size_t(cols));
+    compactIfWasteful();
+}
+
+QStringView GridTextStore::view(std::uint64_t h) const
+{
+    if (h == kNone)
+        return {};
+    if (isInline(h)) {
+        // The characters sit in the handle; a thread-local buffer gives them an address.
+        thread_local char16_t buffers[4][3];
+        thread_local int next = 0;
+        char16_t *buf = buffers[next++ & 3];
+        const int len = int((h >> 48) & 3);
+        for (int i = 0; i < len; ++i)
+            buf[i] = char16_t((h >> (16 * i)) & 0xFFFF);
+        return QStringView(buf, len);
+    }
+    if (isBig(h))
+        return m_big[size_t(h & 0xFFFFFFFFu)];
+    const Chunk &chunk = m_chunks[size_t((h >> 20) & kChunkMask)];
+    return QStringView(chunk.data.get() + (h & kOffsetMask), qsizetype(arenaLength(h)));
+}
+
+bool GridTextStore::sameText(std::uint64_t a, std::uint64_t b) const
+{
+    if (a == b)
+        return true;
+    if (isInline(a) || isInline(b)) {
+        // Short texts are always inline, so an inline and a stored text never match, and two
+        // different inline handles hold different texts - except "" written and nothing written.
+        return (a == kNone || a == kWrittenEmpty) && (b == kNone || b == kWrittenEmpty);
+    }
+    if (a == kNone || b == kNone)
+        return false;
+    return view(a) == view(b);
+}
+
+std::uint64_t GridTextStore::store(QStringView text)
+{
+    const qsizetype len = text.size();
+    if (len <= 3) {
+        std::uint64_t h = kInlineFlag | (std::uint64_t(len) << 48);
+        for (qsizetype i = 0; i < len; ++i)
+            h |= std::uint64_t(text[i].unicode()) << (16 * i);
+        return h;
+    }
+    if (len > kMaxArenaText) {
+        std::uint32_t index;
+        if (!m_bigFree.empty()) {
+            index = m_bigFree.back();
+            m_bigFree.pop_back();
+            m_big[index] = text.toString();
+        } else {
+            index = std::uint32_t(m_big.size());
+            m_big.push_back(text.toString());
+        }
+        return kBigFlag | index;
+    }
+    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < std::uint32_t(len)) {
+        // The chunk's tail stays unused; count it as garbage so compaction can reclaim it.
+        if (!m_chunks.empty())
+            m_garbageChars += m_chunks.back().capacity - m_chunks.back().used;
+        std::uint32_t cap = m_chunks.empty() ? kFirstChunk
+                                             : std::min(kMaxChunk, m_chunks.back().capacity * 2);
+        Chunk chunk;
+        chunk.data.reset(new char16_t[cap]);
+        chunk.capacity = cap;
+        m_chunks.push_back(std::move(chunk));
+    }
+    Chunk &chunk = m_chunks.back();
+    const std::uint32_t offset = chunk.used;
+    std::memcpy(chunk.data.get() + offset, text.utf16(), size_t(len) * sizeof(char16_t));
+    chunk.used += std::uint32_t(len);
+    m_liveChars += len;
+    return std::uint64_t(offset) | (std::uint64_t(m_chunks.size() - 1) << 20)
+        | (std::uint64_t(len) << 42);
+}
+
+void GridTextStore::release(std::uint64_t h)
+{
+    if (isArena(h)) {
+        m_liveChars -= arenaLength(h);
+        m_garbageChars += arenaLength(h);
+    } else if (isBig(h)) {
+        const auto index = std::uint32_t(h & 0xFFFFFFFFu);
+        m_big[index] = QString();
+        m_bigFree.push_back(index);
+    }
+}
+
+std::vector<std::uint64_t> &GridTextStore::materialize(int col)
+{
+    auto &column = m_columns[size_t(col)];
+    if (column.empty() && m_rows > 0)
+        column.assign(size_t(m_rows), kNone);
+    return column;
+}
+
+void GridTextStore::set(int row, int col, QStringView text, bool keepEmpty)
+{
+    if (text.isEmpty() && !keepEmpty) {
+        erase(row, col);
+        return;
+    }
+    auto &column = materialize(col);
+    std::uint64_t &slot = column[size_t(row)];
+    const std::uint64_t old = slot;
+    slot = store(text);
+    release(old);
+    if (isArena(old))
+        compactIfWasteful();
+}
+
+void GridTextStore::erase(int row, int col)
+{
+    auto &column = m_columns[size_t(col)];
+    if (column.empty())
+        return;
+    release(column[size_t(row)]);
+    column[size_t(row)] = kNone;
+}
+
+void GridTextStore::insertRow(int row)
+{
+    for (auto &column : m_columns)
+        if (!column.empty())
+            column.insert(column.begin() + row, kNone);
+    ++m_rows;
+}
+
+void GridTextStore::removeRow(int row)
+{
+    for (auto &column : m_columns) {
+        if (column.empty())
+            continue;
+        release(column[size_t(row)]);
+        column.erase(column.begin() + row);
+    }
+    --m_rows;
+}
+
+void GridTextStore::moveCol(int from, int to)
+{
+    if (from == to)
+        return;
+    if (from < to)
+        std::rotate(m_columns.begin() + from, m_columns.begin() + from + 1, m_columns.begin() + to + 1);
+    else
+        std::rotate(m_columns.begin() + to, m_columns.begin() + from, m_columns.begin() + from + 1);
+}
+
+void GridTextStore::permuteRows(int first, const std::vector<int> &order)
+{
+    std::vector<std::uint64_t> tmp(order.size());
+    for (auto &column : m_columns) {
+        if (column.empty())
+            continue;
+        const std::uint64_t *base = column.data() + first;
+        for (size_t i = 0; i < order.size(); ++i)
+            tmp[i] = base[order[i]];
+        std::copy(tmp.begin(), tmp.end(), column.begin() + first);
+    }
+}
+
+void GridTextStore::clear()
+{
+    for (auto &column : m_columns) {
+        column.clear();
+        column.shrink_to_fit();
+    }
+    m_chunks.clear();
+    m_big.clear();
+    m_bigFree.clear();
+    m_liveChars = 0;
+    m_garbageChars = 0;
+}
+
+void GridTextStore::clearRange(int first, int last, int col)
+{
+    auto &column = m_columns[size_t(col)];
+    if (column.empty())
+        return;
+    for (int r = first; r <= last; ++r) {
+        release(column[size_t(r)]);
+        column[size_t(r)] = kNone;
+    }
+    compactIfWasteful();
+}
+
+void GridTextStore::compactIfWasteful()
+{
+    if (m_garbageChars < (1 << 16) || m_garbageChars < m_liveChars)
+        return;
+    // Copy every live text into fresh chunks; handles change, positions do not.
+    std::vector<Chunk> old;
+    old.swap(m_chunks);
+    m_liveChars = 0;
+    m_garbageChars = 0;
+    for (auto &column : m_columns) {
+        for (auto &h : column) {
+            if (!isArena(h))
+                continue;
+            const Chunk &chunk = old[size_t((h >> 20) & kChunkMask)];
+            h = store(QStringView(chunk.data.get() + (h & kOffsetMask), qsizetype(arenaLength(h))));
+        }
+    }
+}
+
+qint64 GridTextStore::memoryUsage() const
+{
+    qint64 bytes = 0;
+    for (const auto &column : m_columns)
+        bytes += qint64(column.capacity() * sizeof(std::uint64_t));
+    for (const auto &chunk : m_chunks)
+        bytes += qint64(chunk.capacity) * 2;
+    for (const auto &s : m_big)
+        bytes += s.capacity() * 2;
+    return bytes;
+}
+
+} // namespace tessera::detail

@@ -1,0 +1,80 @@
+// GridTextStore: the grid's own cell text, column by column, as 8-byte handles into UTF-16 arenas.
+// Texts of up to three characters live in the handle itself; a column nobody wrote costs nothing.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tessera::detail {
+
+class GridTextStore
+{
+public:
+    // Handle 0: nothing written. kWrittenEmpty: an empty text that was written on purpose (it hides
+    // a bound record's value).
+    static constexpr std::uint64_t kNone = 0;
+    static constexpr std::uint64_t kInlineFlag = std::uint64_t(1) << 63;
+    static constexpr std::uint64_t kBigFlag = std::uint64_t(1) << 62;
+    static constexpr std::uint64_t kWrittenEmpty = kInlineFlag;
+
+    GridTextStore();
+    ~GridTextStore();
+
+    int rows() const { return m_rows; }
+    int cols() const { return int(m_columns.size()); }
+    void setRows(int rows);
+    void setCols(int cols);
+
+    std::uint64_t handle(int row, int col) const
+    {
+        const auto &column = m_columns[size_t(col)];
+        return column.empty() ? kNone : column[size_t(row)];
+    }
+    // The text behind a handle; valid until the next write.
+    QStringView view(std::uint64_t handle) const;
+    QString text(int row, int col) const { return view(handle(row, col)).toString(); }
+    // Writes a text; an empty one becomes kWrittenEmpty when `keepEmpty`, else kNone.
+    void set(int row, int col, QStringView text, bool keepEmpty = false);
+    void erase(int row, int col);
+    // True when the two handles stand for equal texts.
+    bool sameText(std::uint64_t a, std::uint64_t b) const;
+
+    void insertRow(int row);
+    void removeRow(int row);
+    void moveCol(int from, int to);
+    // Rows first.. get the rows first + order[i] (a permutation of 0..order.size()-1).
+    void permuteRows(int first, const std::vector<int> &order);
+    // Drops every text; dimensions stay.
+    void clear();
+    // Drops the texts of column `col` in rows first..last.
+    void clearRange(int first, int last, int col);
+
+    qint64 memoryUsage() const;
+
+private:
+    struct Chunk
+    {
+        std::unique_ptr<char16_t[]> data;
+        std::uint32_t capacity = 0;
+        std::uint32_t used = 0;
+    };
+
+    std::uint64_t store(QStringView text);
+    void release(std::uint64_t handle);
+    std::vector<std::uint64_t> &materialize(int col);
+    void compactIfWasteful();
+
+    int m_rows = 0;
+    std::vector<std::vector<std::uint64_t>> m_columns;
+    std::vector<Chunk> m_chunks;
+    std::vector<QString> m_big; // texts too long for an arena slot
+    std::vector<std::uint32_t> m_bigFree;
+    qint64 m_liveChars = 0;
+    qint64 m_garbageChars = 0;
+};
+
+} // namespace tessera::detail
