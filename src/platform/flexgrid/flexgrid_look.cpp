@@ -1,0 +1,280 @@
+// FlexGrid whole-grid look: OLE colours (system colours from the palette), colours, grid lines,
+// text styles, frame, scroll bars, mouse pointer, right-to-left, Redraw, fonts and Picture.
+#include "flexgrid_p.h"
+
+#include <QBitmap>
+#include <QPalette>
+#include <QScrollBar>
+
+namespace tessera {
+
+QColor oleColorToQColor(qint32 oleColor, const QPalette &palette)
+{
+    const quint32 c = quint32(oleColor);
+    if (c & 0x80000000u) {
+        QPalette::ColorRole role = QPalette::Base;
+        QPalette::ColorGroup group = QPalette::Active;
+        switch (c & 0xFFu) {
+        case 0: role = QPalette::Midlight; break;         // scroll bar
+        case 1: role = QPalette::Dark; break;             // desktop
+        case 2: role = QPalette::Highlight; break;        // active caption
+        case 3: role = QPalette::Mid; break;              // inactive caption
+        case 4: role = QPalette::Window; break;           // menu
+        case 5: role = QPalette::Base; break;             // window
+        case 6: role = QPalette::Shadow; break;           // window frame
+        case 7: role = QPalette::WindowText; break;       // menu text
+        case 8: role = QPalette::Text; break;             // window text
+        case 9: role = QPalette::HighlightedText; break;  // caption text
+        case 10: case 11: role = QPalette::Mid; break;    // borders
+        case 12: role = QPalette::Dark; break;            // application workspace
+        case 13: role = QPalette::Highlight; break;
+        case 14: role = QPalette::HighlightedText; break;
+        case 15: role = QPalette::Button; break;          // button face
+        case 16: role = QPalette::Mid; break;             // button shadow
+        case 17: role = QPalette::Text; group = QPalette::Disabled; break; // grey text
+        case 18: role = QPalette::ButtonText; break;
+        case 19: role = QPalette::Text; break;            // inactive caption text
+        case 20: role = QPalette::Light; break;           // button highlight
+        case 21: role = QPalette::Shadow; break;          // 3D dark shadow
+        case 22: role = QPalette::Midlight; break;        // 3D light
+        case 23: role = QPalette::ToolTipText; break;
+        case 24: role = QPalette::ToolTipBase; break;
+        default: break;
+        }
+        return palette.color(group, role);
+    }
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+qint32 qColorToOleColor(const QColor &color)
+{
+    return qint32(color.red() | (color.green() << 8) | (color.blue() << 16));
+}
+
+QColor FlexGridPrivate::color(qint32 ole) const
+{
+    return oleColorToQColor(ole, q->palette());
+}
+
+void FlexGridPrivate::update()
+{
+    if (redraw)
+        q->viewport()->update();
+}
+
+void FlexGridPrivate::applyFrame()
+{
+    if (borderStyle == 0)
+        q->setFrameStyle(QFrame::NoFrame);
+    else if (appearance == 0)
+        q->setFrameStyle(QFrame::Box | QFrame::Plain);
+    else
+        q->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+}
+
+void FlexGridPrivate::applyScrollBarPolicy()
+{
+    q->setHorizontalScrollBarPolicy((scrollBars & 1) ? Qt::ScrollBarAsNeeded
+                                                     : Qt::ScrollBarAlwaysOff);
+    q->setVerticalScrollBarPolicy((scrollBars & 2) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    q->verticalScrollBar()->setTracking(scrollTrack);
+    q->horizontalScrollBar()->setTracking(scrollTrack);
+}
+
+void FlexGridPrivate::applyCursorShape()
+{
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    switch (mousePointer) {
+    case 2: shape = Qt::CrossCursor; break;
+    case 3: shape = Qt::IBeamCursor; break;
+    case 5: case 15: shape = Qt::SizeAllCursor; break;
+    case 6: shape = Qt::SizeBDiagCursor; break;
+    case 7: shape = Qt::SizeVerCursor; break;
+    case 8: shape = Qt::SizeFDiagCursor; break;
+    case 9: shape = Qt::SizeHorCursor; break;
+    case 10: shape = Qt::UpArrowCursor; break;
+    case 11: shape = Qt::WaitCursor; break;
+    case 12: shape = Qt::ForbiddenCursor; break;
+    case 13: shape = Qt::BusyCursor; break;
+    case 14: shape = Qt::WhatsThisCursor; break;
+    default: break;
+    }
+    if (mousePointer == 99 && !mouseIcon.isNull())
+        q->viewport()->setCursor(QCursor(mouseIcon));
+    else
+        q->viewport()->setCursor(shape);
+}
+
+// --- colours -----------------------------------------------------------------------------------
+
+#define FLEXGRID_COLOR(Name, field)                                                                \
+    qint32 FlexGrid::Name() const { return d->field; }                                             \
+    void FlexGrid::set##Name(qint32 color)                                                         \
+    {                                                                                              \
+        d->field = color;                                                                          \
+        d->update();                                                                               \
+    }
+
+FLEXGRID_COLOR(BackColor, backColor)
+FLEXGRID_COLOR(ForeColor, foreColor)
+FLEXGRID_COLOR(BackColorFixed, backColorFixed)
+FLEXGRID_COLOR(ForeColorFixed, foreColorFixed)
+FLEXGRID_COLOR(BackColorSel, backColorSel)
+FLEXGRID_COLOR(ForeColorSel, foreColorSel)
+FLEXGRID_COLOR(BackColorBkg, backColorBkg)
+FLEXGRID_COLOR(GridColor, gridColor)
+FLEXGRID_COLOR(GridColorFixed, gridColorFixed)
+
+#undef FLEXGRID_COLOR
+
+// --- enumerations ------------------------------------------------------------------------------
+
+// A setting with values min..max that only needs a repaint.
+#define FLEXGRID_ENUM(Name, field, min, max)                                                       \
+    qint16 FlexGrid::Name() const { return d->field; }                                             \
+    void FlexGrid::set##Name(qint16 value)                                                         \
+    {                                                                                              \
+        if (value < (min) || value > (max))                                                        \
+            FlexGridPrivate::invalidValue();                                                       \
+        d->field = value;                                                                          \
+        d->update();                                                                               \
+    }
+
+FLEXGRID_ENUM(GridLines, gridLines, 0, 3)
+FLEXGRID_ENUM(GridLinesFixed, gridLinesFixed, 0, 3)
+FLEXGRID_ENUM(GridLineWidth, gridLineWidth, 1, 10)
+FLEXGRID_ENUM(TextStyle, textStyle, 0, 4)
+FLEXGRID_ENUM(TextStyleFixed, textStyleFixed, 0, 4)
+FLEXGRID_ENUM(AllowUserResizing, allowUserResizing, 0, 3)
+FLEXGRID_ENUM(PictureType, pictureType, 0, 1)
+FLEXGRID_ENUM(RowSizingMode, rowSizingMode, 0, 1)
+
+#undef FLEXGRID_ENUM
+
+qint16 FlexGrid::Appearance() const { return d->appearance; }
+
+void FlexGrid::setAppearance(qint16 appearance)
+{
+    if (appearance < 0 || appearance > 1)
+        FlexGridPrivate::invalidValue();
+    d->appearance = appearance;
+    d->applyFrame();
+}
+
+qint16 FlexGrid::BorderStyle() const { return d->borderStyle; }
+
+void FlexGrid::setBorderStyle(qint16 style)
+{
+    if (style < 0 || style > 1)
+        FlexGridPrivate::invalidValue();
+    d->borderStyle = style;
+    d->applyFrame();
+}
+
+qint16 FlexGrid::ScrollBars() const { return d->scrollBars; }
+
+void FlexGrid::setScrollBars(qint16 scrollBars)
+{
+    if (scrollBars < 0 || scrollBars > 3)
+        FlexGridPrivate::invalidValue();
+    d->scrollBars = scrollBars;
+    d->applyScrollBarPolicy();
+}
+
+bool FlexGrid::ScrollTrack() const { return d->scrollTrack; }
+
+void FlexGrid::setScrollTrack(bool track)
+{
+    d->scrollTrack = track;
+    d->applyScrollBarPolicy();
+}
+
+qint16 FlexGrid::MousePointer() const { return d->mousePointer; }
+
+void FlexGrid::setMousePointer(qint16 pointer)
+{
+    if ((pointer < 0 || pointer > 15) && pointer != 99)
+        FlexGridPrivate::invalidValue();
+    d->mousePointer = pointer;
+    d->applyCursorShape();
+}
+
+QPixmap FlexGrid::MouseIcon() const { return d->mouseIcon; }
+
+void FlexGrid::setMouseIcon(const QPixmap &icon)
+{
+    d->mouseIcon = icon;
+    d->applyCursorShape();
+}
+
+qint16 FlexGrid::OLEDropMode() const { return d->oleDropMode; }
+
+void FlexGrid::setOLEDropMode(qint16 mode)
+{
+    if (mode < 0 || mode > 1)
+        FlexGridPrivate::invalidValue();
+    d->oleDropMode = mode;
+    setAcceptDrops(mode == 1);
+    viewport()->setAcceptDrops(mode == 1);
+}
+
+bool FlexGrid::RightToLeft() const { return d->rightToLeft; }
+
+void FlexGrid::setRightToLeft(bool rightToLeft)
+{
+    d->rightToLeft = rightToLeft;
+    setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    d->update();
+}
+
+QPixmap FlexGrid::Picture() const
+{
+    QPixmap pixmap = viewport()->grab();
+    if (d->pictureType == 1)
+        return QBitmap::fromImage(pixmap.toImage().convertToFormat(QImage::Format_Mono));
+    return pixmap;
+}
+
+bool FlexGrid::Redraw() const { return d->redraw; }
+
+void FlexGrid::setRedraw(bool redraw)
+{
+    if (redraw == d->redraw)
+        return;
+    d->redraw = redraw;
+    if (redraw) {
+        d->updateScrollBars();
+        viewport()->update();
+    }
+}
+
+// --- fonts -------------------------------------------------------------------------------------
+
+QFont FlexGrid::Font() const { return d->font; }
+
+void FlexGrid::setFont(const QFont &font)
+{
+    d->font = font;
+    QWidget::setFont(font);
+    d->layoutChanged();
+}
+
+float FlexGrid::FontWidth() const { return d->fontWidth; }
+
+void FlexGrid::setFontWidth(float width)
+{
+    if (width < 0)
+        FlexGridPrivate::invalidValue();
+    d->fontWidth = width;
+    d->update();
+}
+
+QFont FlexGrid::FontFixed() const { return d->fontFixed ? *d->fontFixed : d->font; }
+
+void FlexGrid::setFontFixed(const QFont &font)
+{
+    d->fontFixed = font;
+    d->update();
+}
+
+} // namespace tessera

@@ -1,0 +1,169 @@
+// FlexGridPrivate: the widget's state beside the GridModel, and the helpers its topic files share
+// (checks and errors, cursor moves with their events, scrolling, pixel geometry of cells).
+#pragma once
+
+#include "grid_model.h"
+
+#include <tessera/FlexGrid.h>
+
+#include <QHash>
+#include <QPoint>
+#include <QRect>
+
+#include <optional>
+
+namespace tessera {
+
+using detail::CellAttr;
+using detail::CellRange;
+
+constexpr int TwipsPerPixel = 15;
+inline qint32 toTwips(qint64 pixels) { return qint32(pixels * TwipsPerPixel); }
+inline int toPixels(qint32 twips) { return int((twips + TwipsPerPixel / 2) / TwipsPerPixel); }
+
+// Error numbers of the classic grid.
+enum FlexGridError : int {
+    ErrInvalidPropertyValue = 380,
+    ErrSubscript = 381,
+    ErrInvalidRow = 30009,
+    ErrInvalidCol = 30010,
+    ErrFixedCount = 30015,
+};
+
+class FlexGridPrivate
+{
+public:
+    explicit FlexGridPrivate(FlexGrid *grid);
+
+    FlexGrid *q;
+    detail::GridModel model;
+
+    int fixedRows = 1;
+    int fixedCols = 1;
+    // Cursor: (row, col) is the current cell, (rowSel, colSel) the other corner of the selection.
+    int row = 1, col = 1, rowSel = 1, colSel = 1;
+    int topRow = 1, leftCol = 1;
+    int mouseRow = 0, mouseCol = 0;
+
+    qint16 selectionMode = 0;
+    bool allowBigSelection = true;
+    qint16 highLight = 1;
+    qint16 focusRect = 1;
+    qint16 fillStyle = 0;
+
+    qint32 backColor = qint32(0x80000005);
+    qint32 foreColor = qint32(0x80000008);
+    qint32 backColorFixed = qint32(0x8000000F);
+    qint32 foreColorFixed = qint32(0x80000012);
+    qint32 backColorSel = qint32(0x8000000D);
+    qint32 foreColorSel = qint32(0x8000000E);
+    qint32 backColorBkg = qint32(0x8000000C);
+    qint32 gridColor = 0xC0C0C0;
+    qint32 gridColorFixed = 0x000000;
+    qint16 gridLines = 1;
+    qint16 gridLinesFixed = 2;
+    qint16 gridLineWidth = 1;
+    qint16 textStyle = 0;
+    qint16 textStyleFixed = 0;
+    qint16 appearance = 1;
+    qint16 borderStyle = 1;
+    qint16 scrollBars = 3;
+    bool scrollTrack = false;
+    qint16 allowUserResizing = 0;
+    qint16 mousePointer = 0;
+    QPixmap mouseIcon;
+    qint16 oleDropMode = 0;
+    bool rightToLeft = false;
+    qint16 pictureType = 0;
+    bool redraw = true;
+    QFont font;
+    std::optional<QFont> fontFixed;
+    float fontWidth = 0;
+    qint16 rowSizingMode = 0;
+    int defaultRowHeightOverride = -1; // pixels; set by a RowHeight under RowSizingMode 1
+    bool wordWrap = false;
+    qint16 mergeCells = 0;
+    qint32 rowHeightMin = 0; // twips
+    QString formatString;
+    QHash<qint32, bool> containerSettings;
+    qint32 hwnd = 0;
+    RecordsetPtr dataSource;
+
+    // Mouse interaction in progress.
+    enum class Drag { None, Cells, FixedRowsSel, FixedColsSel, ResizeCol, ResizeRow };
+    Drag drag = Drag::None;
+    int resizeIndex = -1;
+    int resizeOrigin = 0; // pixel position of the dragged border's start
+    bool clickPending = false;
+
+    // --- checks (throw tessera::Error, state unchanged) ---
+    void checkCell(int r, int c) const;       // 381
+    void checkRowIndex(int r) const;          // 381
+    void checkColIndex(int c) const;          // 381
+    void checkRowValue(int r) const;          // 30009
+    void checkColValue(int c) const;          // 30010
+    static void checkAlignment(int a, int max = 9);
+    static void invalidValue();
+
+    // --- sizes (pixels) ---
+    int defaultColWidth() const;
+    int defaultRowHeight() const;
+    int colW(int c) const { return model.effectiveColWidth(c, defaultColWidth()); }
+    int rowH(int r) const;
+    qint64 rowStart(int r) const { return model.rowPos(r, defaultRowHeight()); }
+    qint64 colStart(int c) const { return model.colPos(c, defaultColWidth()); }
+    int fixedHeight() const { return int(rowStart(fixedRows)); }
+    int fixedWidth() const { return int(colStart(fixedCols)); }
+
+    // --- geometry in viewport pixels, before right-to-left mirroring ---
+    int rowY(int r) const; // top of row r as drawn
+    int colX(int c) const; // left of column c as drawn
+    QRect cellRect(int r, int c) const;
+    QRect rangeRect(const CellRange &range) const;
+    int mirrorX(int x, int w) const; // x of a w-wide box after mirroring
+    // Row or column under a viewport point (-1 when outside the cells).
+    int rowAtY(int y) const;
+    int colAtX(int x) const; // x already un-mirrored
+    int lastVisibleRow() const;  // last row drawn (partly) in the viewport
+    int lastVisibleCol() const;
+    int lastFullyVisibleRow() const;
+    int lastFullyVisibleCol() const;
+    int maxTopRow() const;
+    int maxLeftCol() const;
+
+    // --- cursor and selection ---
+    CellRange selection() const; // normalized Row..RowSel x Col..ColSel
+    CellRange shownSelection() const; // as highlighted (SelectionMode widens it)
+    CellRange fillRange() const;      // cells a Cell* write reaches
+    // Moves the cursor and selection, raising LeaveCell/EnterCell/RowColChange/SelChange.
+    void moveTo(int r, int c, int rs, int cs);
+    void ensureVisible(int r, int c);
+    void clampCursor();
+
+    // --- scrolling ---
+    void setTopLeft(int top, int left); // clamps; raises Scroll when either changes
+    void updateScrollBars();
+    bool syncingScrollBars = false;
+
+    // --- formats ---
+    void setFormat(CellAttr attr, const QVariant &value);
+    QVariant currentFormat(CellAttr attr) const;
+    QFont cellFont(int r, int c) const;
+    QColor color(qint32 ole) const;
+
+    // --- look ---
+    void applyFrame();
+    void applyScrollBarPolicy();
+    void applyCursorShape();
+    void update();
+    void layoutChanged(); // sizes changed: scroll bars, clamps, repaint
+
+    // Fires a signal unless the grid is being destroyed.
+    bool alive = true;
+};
+
+// Key code of the classic grid for a Qt key (0 when it has none).
+qint16 virtualKeyCode(int qtKey);
+qint16 shiftMask(Qt::KeyboardModifiers modifiers);
+
+} // namespace tessera
