@@ -4,6 +4,8 @@
 // Sort: key parsing and a sort that extracts a numeric first key into a flat array.
 #include "criteria.h"
 
+#include <tessera/Runtime.h>
+
 #include <QLocale>
 
 #include <algorithm>
@@ -274,7 +276,7 @@ private:
             const QString v = lit.text.trimmed();
             double d = QLocale::c().toDouble(v, &ok);
             if (!ok)
-                d = QLocale().toDouble(v, &ok);
+                d = userLocale().toDouble(v, &ok);
             if (!ok && c.def.type == adBoolean) {
                 if (v.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
                     ok = true;
@@ -343,7 +345,7 @@ private:
             if (lit.type == LitType::Date || lit.type == LitType::String) {
                 ok = parseDateText(lit.text, n.units);
                 if (!ok) {
-                    const QDate d = QLocale().toDate(lit.text, QLocale::ShortFormat);
+                    const QDate d = userLocale().toDate(lit.text, QLocale::ShortFormat);
                     ok = d.isValid();
                     n.units = dateToUnits(d, QTime(0, 0));
                 }

@@ -3,7 +3,7 @@
 // up to date with records other cursors added or deleted before any access.
 #include "recordset_p.h"
 
-#include <QLocale>
+#include <tessera/Runtime.h>
 
 #include <algorithm>
 
@@ -389,7 +389,7 @@ void Recordset::MoveNext()
 {
     d->requireOpen();
     d->sync();
-    if (d->pos >= int(d->view.size()))
+    if (d->pos >= int(d->view.size()) && !d->currentDeleted)
         raise(adErrNoCurrentRecord);
     // After a delete the position already rests on the record that followed.
     d->moveTo(d->currentDeleted ? d->pos : d->pos + 1);
@@ -412,7 +412,8 @@ void Recordset::Move(int numRecords)
         d->currentRow();
         return;
     }
-    if ((numRecords > 0 && d->pos >= int(d->view.size())) || (numRecords < 0 && d->pos < 0))
+    if ((numRecords > 0 && d->pos >= int(d->view.size()) && !d->currentDeleted)
+        || (numRecords < 0 && d->pos < 0))
         raise(adErrNoCurrentRecord);
     const qint64 target = qint64(d->pos) + numRecords - (d->currentDeleted && numRecords > 0);
     d->moveTo(int(std::clamp<qint64>(target, -1, qint64(d->view.size()))));
@@ -607,34 +608,19 @@ QString displayText(const Column &c, int row)
     if (c.isNull(row))
         return QString();
     const size_t r = size_t(row);
-    QLocale loc;
-    loc.setNumberOptions(QLocale::OmitGroupSeparator);
-    auto number = [&](double v, int digits) {
-        QString s = loc.toString(v, 'g', digits);
-        const qsizetype e = s.indexOf(loc.exponential(), 0, Qt::CaseInsensitive);
-        if (e > 0)
-            s[e] = u'E';
-        return s;
-    };
     switch (c.kind) {
     case Kind::Int:
         if (c.def.type == adBoolean)
-            return c.ints[r] ? QStringLiteral("True") : QStringLiteral("False");
+            return CStr(c.ints[r] != 0);
         return QString::number(c.ints[r]);
     case Kind::Real:
-        return number(c.reals[r], c.def.type == adSingle ? 7 : 15);
+        if (c.def.type == adSingle) // a Single shows its own 7 digits, not the double's noise
+            return CStr(QVariant(QString::number(c.reals[r], 'g', 7).toDouble()));
+        return CStr(QVariant(c.reals[r]));
     case Kind::Currency:
-        return currencyText(c.ints[r], loc.decimalPoint().front());
-    case Kind::Date: {
-        const QDateTime dt = unitsToDateTime(c.ints[r]);
-        QString s = loc.toString(dt.date(), QLocale::ShortFormat);
-        if (dt.time() != QTime(0, 0)) {
-            QString fmt = loc.timeFormat(QLocale::LongFormat);
-            fmt.remove(QLatin1Char('t'));
-            s += QLatin1Char(' ') + loc.toString(dt.time(), fmt.trimmed());
-        }
-        return s;
-    }
+        return CStr(QVariant(double(c.ints[r]) / 10000.0));
+    case Kind::Date:
+        return CStr(QVariant(unitsToDateTime(c.ints[r])));
     case Kind::Text:
         return c.texts[r];
     case Kind::Bytes:

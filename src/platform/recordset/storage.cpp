@@ -2,6 +2,8 @@
 // row comparison for sorting, and the layer's error texts.
 #include "storage.h"
 
+#include <tessera/Runtime.h>
+
 #include <QLocale>
 #include <QUuid>
 
@@ -58,7 +60,7 @@ bool toNumber(const QVariant &v, double &out, bool acceptBoolText)
         bool ok = false;
         out = QLocale::c().toDouble(s, &ok);
         if (!ok)
-            out = QLocale().toDouble(s, &ok);
+            out = userLocale().toDouble(s, &ok);
         if (!ok && acceptBoolText) {
             if (s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
                 out = -1;
@@ -403,7 +405,7 @@ void Column::appendNull()
 QVariant Column::value(int row) const
 {
     if (isNull(row))
-        return QVariant();
+        return QVariant::fromValue(nullptr); // the runtime's Null
     const size_t r = size_t(row);
     switch (kind) {
     case Kind::Int:
@@ -500,7 +502,7 @@ void Column::setValue(int row, const QVariant &v)
         } else if (id == QMetaType::QString) {
             const QString s = v.toString();
             if (!parseDateText(s, units)) {
-                const QLocale loc;
+                const QLocale loc = userLocale();
                 QDateTime dt = loc.toDateTime(s, QLocale::ShortFormat);
                 if (!dt.isValid())
                     dt = QDateTime(loc.toDate(s, QLocale::ShortFormat), QTime(0, 0));
