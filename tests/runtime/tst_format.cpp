@@ -2,6 +2,7 @@
 // dates, in en_US and it_IT.
 #include <tessera/Runtime.h>
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <cmath>
@@ -43,6 +44,7 @@ private slots:
     void hostileInput_data();
     void hostileInput();
     void cachedExpressionFollowsLocale();
+    void fifteenDigitsMatchPrintf();
 };
 
 // Digit placeholders, decimal point, grouping, scaling commas, percent and rounding.
@@ -400,6 +402,27 @@ void tst_Format::cachedExpressionFollowsLocale()
     for (int i = 0; i < 600; ++i)
         QCOMPARE(Format(i, QStringLiteral("0\"#%1\"").arg(i)), QStringLiteral("%1#%1").arg(i));
     QCOMPARE(Format(1234.5, expression), QStringLiteral("1.234,50"));
+}
+
+// Numbers show 15 significant digits rounded from the exact binary value; the quick path for
+// ordinary magnitudes must agree with the C library on random values of every size.
+void tst_Format::fifteenDigitsMatchPrintf()
+{
+    QRandomGenerator rng(7);
+    const QString expression = QStringLiteral("0.00000000000000E+00");
+    for (int i = 0; i < 20000; ++i) {
+        const double magnitude = std::pow(10.0, rng.bounded(-7, 17));
+        double v = rng.generateDouble() * magnitude;
+        if (i % 3 == 0)
+            v = std::round(v * 100) / 100; // cent amounts, the common case
+        if (i % 2)
+            v = -v;
+        const QString expected = QString::asprintf("%.14E", v);
+        const QString actual = Format(v, expression);
+        QVERIFY2(actual == expected,
+                 qPrintable(QString::asprintf("%.17g: ", v) + actual + QLatin1String(" != ")
+                            + expected));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Format)

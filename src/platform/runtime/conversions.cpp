@@ -77,15 +77,52 @@ const LocaleInfo &localeInfo()
 
 // ---- Decimal -------------------------------------------------------------------------------------
 
+namespace {
+
+constexpr double kPow10[] = { 1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                              1e16, 1e17, 1e18, 1e19, 1e20 };
+constexpr double kNegPow10[] = { 1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6 };
+
+// 15 significant digits by one multiplication, when the product's rounding cannot be in doubt:
+// the product is below 2^53 (exact integers) and its fraction is not within its error of one half.
+bool fastFifteenDigits(double v, Decimal &d)
+{
+    if (!(v >= 1e-5 && v < 1e15))
+        return false;
+    // e: the number of integer digits, 10^(e-1) <= v < 10^e.
+    int e = 15;
+    while (e > -4 && v < (e >= 1 ? kPow10[e - 1] : kNegPow10[1 - e]))
+        --e;
+    const int k = 15 - e;
+    if (k < 0 || k > 20)
+        return false;
+    const double p = v * kPow10[k];
+    const double whole = std::floor(p);
+    const double fraction = p - whole;
+    if (std::fabs(fraction - 0.5) < 0.0625 || p >= 9007199254740992.0)
+        return false;
+    const auto r = std::uint64_t(fraction > 0.5 ? whole + 1 : whole);
+    d = Decimal::fromUInt(r);
+    d.exp -= k;
+    return true;
+}
+
+} // namespace
+
 Decimal Decimal::fromDouble(double absValue)
 {
     Decimal d;
     if (!(absValue > 0))
         return d;
+    if (fastFifteenDigits(absValue, d))
+        return d;
     // 15 significant digits: what the runtime prints, and what hides binary noise such as
     // 0.1 + 0.2 = 0.30000000000000004.
-    char buf[40];
-    const auto res = std::to_chars(buf, buf + sizeof buf, absValue, std::chars_format::scientific, 14);
+    // 25 digits first, then 15 with the runtime's rounding: half away from zero, also on the
+    // rare exact ties where the C library would round to even.
+    char buf[48];
+    const auto res = std::to_chars(buf, buf + sizeof buf, absValue, std::chars_format::scientific, 24);
     const char *p = buf;
     const char *end = res.ptr;
     while (p < end && *p != 'e') {
@@ -99,6 +136,7 @@ Decimal Decimal::fromDouble(double absValue)
         std::from_chars(*p == '+' ? p + 1 : p, end, e);
     }
     d.exp = e + 1;
+    d.roundAt(15);
     d.trim();
     return d;
 }
@@ -108,12 +146,11 @@ Decimal Decimal::fromUInt(std::uint64_t value)
     Decimal d;
     if (value == 0)
         return d;
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value);
-    d.count = int(res.ptr - buf);
-    std::memcpy(d.digits, buf, size_t(d.count));
+    const auto res = std::to_chars(d.digits, d.digits + sizeof d.digits, value);
+    d.count = int(res.ptr - d.digits);
     d.exp = d.count;
-    d.trim();
+    while (d.count > 0 && d.digits[d.count - 1] == '0')
+        --d.count;
     return d;
 }
 

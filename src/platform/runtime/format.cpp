@@ -8,6 +8,7 @@
 #include <tessera/Runtime.h>
 
 #include <QHash>
+#include <QVarLengthArray>
 
 #include <cmath>
 #include <memory>
@@ -360,6 +361,25 @@ Number numberFromUnsigned(quint64 v)
     return n;
 }
 
+// Collects the text of one value without a heap allocation per character.
+class TextBuffer
+{
+public:
+    void operator+=(QLatin1Char c) { m_data.append(char16_t(c.unicode())); }
+    void operator+=(QChar c) { m_data.append(c.unicode()); }
+    void operator+=(const QString &text)
+    {
+        m_data.append(reinterpret_cast<const char16_t *>(text.utf16()), text.size());
+    }
+    QString toString() const
+    {
+        return QString(reinterpret_cast<const QChar *>(m_data.constData()), m_data.size());
+    }
+
+private:
+    QVarLengthArray<char16_t, 96> m_data;
+};
+
 int floorDiv(int a, int b)
 {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
@@ -411,14 +431,20 @@ QString layoutNumber(Decimal d, const Section &s, bool sign, const LocaleInfo &i
             lastNonZero = j;
     }
 
-    QString out;
-    out.reserve(intLen + (intLen / 3) + s.fracCount + 8);
+    TextBuffer out;
     if (sign)
         out += QLatin1Char('-');
+    // Single-character separators (the usual case) skip the string append.
+    const bool shortGroup = info.group.size() == 1;
+    const QChar groupChar = shortGroup ? info.group[0] : QChar();
     auto emitPlace = [&](int place, char digit) {
         out += QLatin1Char(digit);
-        if (s.grouping && place > 0 && place % 3 == 0)
-            out += info.group;
+        if (s.grouping && place > 0 && place % 3 == 0) {
+            if (shortGroup)
+                out += groupChar;
+            else
+                out += info.group;
+        }
     };
     auto emitExcess = [&](int fromPlace) {
         for (int k = intLen - 1; k >= fromPlace; --k)
@@ -477,7 +503,7 @@ QString layoutNumber(Decimal d, const Section &s, bool sign, const LocaleInfo &i
         }
         }
     }
-    return out;
+    return out.toString();
 }
 
 QString nonFiniteText(double v)
