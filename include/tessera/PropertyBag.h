@@ -11,6 +11,7 @@
 // lines starting with '#' or ';' are ignored.
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -31,7 +32,7 @@ public:
     bool Contains(const QString &name) const;
     QStringList Names() const;
     qsizetype Count() const { return m_entries.size(); }
-    void Clear() { m_entries.clear(); }
+    void Clear();
 
     // Writes the whole bag through a temporary file renamed over `path`, so a failed save leaves
     // the old file as it was. Error 75 when the file cannot be written.
@@ -54,10 +55,12 @@ private:
         QVariant value;
     };
     qsizetype find(const QString &name) const;
+    void setEntries(QList<Entry> entries);
     // Reads the file text into a new list, so a malformed text changes nothing.
     static QList<Entry> parseText(const QString &text, const QString &where);
 
-    QList<Entry> m_entries;
+    QList<Entry> m_entries; // in the order first written
+    QHash<QString, qsizetype> m_positions; // case-folded name -> position in m_entries
 };
 
 } // namespace tessera

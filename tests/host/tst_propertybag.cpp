@@ -127,6 +127,12 @@ void tst_PropertyBag::writingTheDefaultRemovesTheStoredValue()
         QStringLiteral("rows"), QVariant::fromValue(qint16(2)), QVariant::fromValue(qint16(2)));
     QCOMPARE(bag.Names(), QStringList({ QStringLiteral("Cols") }));
     QCOMPARE(bag.ReadProperty(QStringLiteral("Rows"), 2).toInt(), 2);
+    QCOMPARE(bag.ReadProperty(QStringLiteral("COLS"), 2).toInt(), 5);
+    bag.WriteProperty(QStringLiteral("Rows"), QVariant::fromValue(qint16(7)));
+    QCOMPARE(bag.Names(), QStringList({ QStringLiteral("Cols"), QStringLiteral("Rows") }));
+    QCOMPARE(bag.ReadProperty(QStringLiteral("rows")).toInt(), 7);
+    bag.Clear();
+    QVERIFY(!bag.Contains(QStringLiteral("Cols")));
 }
 
 void tst_PropertyBag::namesMatchInAnyCase()

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <cmath>
@@ -386,11 +387,21 @@ QVariant parseValue(const QString &type, const QString &text)
 
 qsizetype PropertyBag::find(const QString &name) const
 {
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        if (m_entries.at(i).name.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return m_positions.value(name.toCaseFolded(), -1);
+}
+
+void PropertyBag::setEntries(QList<Entry> entries)
+{
+    m_entries = std::move(entries);
+    m_positions.clear();
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        m_positions.insert(m_entries.at(i).name.toCaseFolded(), i);
+}
+
+void PropertyBag::Clear()
+{
+    m_entries.clear();
+    m_positions.clear();
 }
 
 bool PropertyBag::sameValue(const QVariant &a, const QVariant &b)
@@ -436,15 +447,20 @@ void PropertyBag::WriteProperty(
                 .arg(name, QString::fromLatin1(value.typeName())));
     const qsizetype i = find(name);
     if (defaultValue.isValid() && sameValue(value, defaultValue)) {
-        if (i >= 0)
-            m_entries.removeAt(i);
+        if (i >= 0) {
+            QList<Entry> rest = std::move(m_entries);
+            rest.removeAt(i);
+            setEntries(std::move(rest));
+        }
         return;
     }
     const QVariant kept = normalized(value, *kind);
     if (i >= 0)
         m_entries[i].value = kept;
-    else
+    else {
+        m_positions.insert(name.toCaseFolded(), m_entries.size());
         m_entries.append(Entry { name, kept });
+    }
 }
 
 bool PropertyBag::Contains(const QString &name) const
@@ -474,12 +490,13 @@ QString PropertyBag::toText() const
 
 void PropertyBag::fromText(const QString &text)
 {
-    m_entries = parseText(text, QStringLiteral("property text"));
+    setEntries(parseText(text, QStringLiteral("property text")));
 }
 
 QList<PropertyBag::Entry> PropertyBag::parseText(const QString &text, const QString &where)
 {
     QList<PropertyBag::Entry> entries;
+    QSet<QString> seen;
     int lineNo = 0;
     for (QStringView raw : QStringView(text).split(QLatin1Char('\n'))) {
         ++lineNo;
@@ -498,10 +515,10 @@ QList<PropertyBag::Entry> PropertyBag::parseText(const QString &text, const QStr
             raiseFormat(where, lineNo, QStringLiteral("expected a type and a value"));
         const QString type = rest.left(space);
         const QString value = rest.mid(space + 1).trimmed();
-        for (const auto &e : entries) {
-            if (e.name.compare(name, Qt::CaseInsensitive) == 0)
-                raiseFormat(where, lineNo, QStringLiteral("\"%1\" is given twice").arg(name));
-        }
+        const QString folded = name.toCaseFolded();
+        if (seen.contains(folded))
+            raiseFormat(where, lineNo, QStringLiteral("\"%1\" is given twice").arg(name));
+        seen.insert(folded);
         try {
             entries.append(PropertyBag::Entry { name, parseValue(type, value) });
         } catch (const ParseError &e) {
@@ -538,7 +555,7 @@ void PropertyBag::Load(const QString &path)
     if (utf8.hasError())
         throw Error(HostError::InvalidFileFormat,
             QStringLiteral("Invalid file format: %1 is not UTF-8 text").arg(path));
-    m_entries = parseText(text, path);
+    setEntries(parseText(text, path));
 }
 
 } // namespace tessera
