@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 
@@ -361,6 +362,10 @@ void tst_Conversions::typeName_data()
     QTest::newRow("object") << QVariant::fromValue(&object) << QStringLiteral("Object");
     QTest::newRow("no object") << QVariant::fromValue<QObject *>(nullptr)
                                << QStringLiteral("Nothing");
+    static QTimer timer;
+    QTest::newRow("Qt class") << QVariant::fromValue(&timer) << QStringLiteral("Timer");
+    QTest::newRow("no Qt object") << QVariant::fromValue<QTimer *>(nullptr)
+                                  << QStringLiteral("Nothing");
 }
 
 void tst_Conversions::typeName()

@@ -140,6 +140,8 @@ void tst_Format::sections_data()
     row("negative rounding to zero, two sections", -0.004, "0.00;(0.00)", "(0.00)");
     row("literal-only negative section", -3, "0;\"negative\"", "negative");
     row("literal-only single section", -3, "\"n/a\"", "-n/a");
+    row("word in a number's negative section", -3, "0;minus", "minus");
+    row("date tokens in a later section stay text", 0, "0;(0);none", "none");
     row("fifth section ignored", -1, "0;(0);z;n;extra", "(1)");
     row("empty positive section", 12.5, ";(0)", "12.5");
 }
@@ -344,6 +346,8 @@ void tst_Format::dates_data()
     row("short time", "en", dt, "Short Time", "14:07");
     row("serial number as date", "en", 45356.5, "yyyy-mm-dd hh:nn", "2024-03-05 12:00");
     row("date as number", "en", QDate(2024, 3, 5), "0.0", "45356.0");
+    row("day fraction as time", "en", 0.75, "hh:nn", "18:00");
+    row("negative serial before 1899", "en", -1.0, "yyyy-mm-dd", "1899-12-29");
     row("numeric text as date", "en", QStringLiteral("2"), "yyyy-mm-dd", "1900-01-01");
 }
 

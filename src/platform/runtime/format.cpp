@@ -293,6 +293,14 @@ std::shared_ptr<const ParsedFormat> parseFormat(const QString &expression)
             ++i;
         }
     }
+    // Only an expression that starts as a date one reads its other sections as dates: a number
+    // format's "0;minus" shows the word.
+    if (!parsed->sections.empty() && parsed->sections.front().kind != Section::Date) {
+        for (Section &section : parsed->sections) {
+            if (section.kind == Section::Date)
+                section.kind = Section::Literals;
+        }
+    }
     return parsed;
 }
 
@@ -559,6 +567,9 @@ QString formatNumber(const Number &n, bool isInteger, const ParsedFormat &pf,
     }
 
     const auto &sections = pf.sections;
+    // A date expression shows every serial as a date; negative ones are days before 1899-12-30.
+    if (sections.front().kind == Section::Date)
+        return dateFromSerial(n.value, sections.front().raw, Named::None, info);
     const Section *section = &sections.front();
     bool sign = false;
     if (n.negative) {
@@ -573,9 +584,7 @@ QString formatNumber(const Number &n, bool isInteger, const ParsedFormat &pf,
     case Section::Blank:
         // An empty positive section shows the value as plain text.
         return isInteger ? integerText(n) : doubleToText(n.value, info);
-    case Section::Date:
-        return (sign ? QStringLiteral("-") : QString())
-            + dateFromSerial(sign ? -n.value : n.value, section->raw, Named::None, info);
+    case Section::Date: // only the first section can be one, handled above
     case Section::Literals:
     case Section::Number:
         break;

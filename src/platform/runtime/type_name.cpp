@@ -27,7 +27,7 @@ QString TypeName(const QVariant &value)
 {
     if (!value.isValid())
         return QStringLiteral("Empty");
-    if (value.typeId() == QMetaType::QObjectStar)
+    if (value.metaType().flags() & QMetaType::PointerToQObject)
         return objectTypeName(value.value<QObject *>());
     if (value.isNull())
         return QStringLiteral("Null");
@@ -64,8 +64,6 @@ QString TypeName(const QVariant &value)
     default:
         break;
     }
-    if (value.metaType().flags() & QMetaType::PointerToQObject)
-        return objectTypeName(value.value<QObject *>());
     return QString::fromLatin1(value.typeName());
 }
 
