@@ -1,0 +1,783 @@
+// Tests of the FlexGrid members a host calls from code: errors for bad input (one table),
+// defaults and plain settings, OLE colours, dimensions, text, Clip, FormatString, AddItem and
+// RemoveItem, FillStyle ranges, Sort through the grid, column moves, geometry in twips, Redraw,
+// merging and record-set binding.
+#include "tst_flexgrid_helpers.h"
+
+#include <TestHelpers.h>
+#include <tessera/FlexGrid.h>
+#include <tessera/Recordset.h>
+
+#include <QPalette>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+
+using tessera::FlexGrid;
+using namespace tessera::test;
+
+using GridAction = std::function<void(FlexGrid &)>;
+Q_DECLARE_METATYPE(GridAction)
+
+namespace {
+
+// A grid of 5 rows x 4 columns with "r,c" texts, not shown.
+std::unique_ptr<FlexGrid> filledGrid(int rows = 5, int cols = 4)
+{
+    auto grid = std::make_unique<FlexGrid>();
+    grid->resize(400, 300);
+    grid->setRows(rows);
+    grid->setCols(cols);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            grid->setTextMatrix(r, c, QStringLiteral("%1,%2").arg(r).arg(c));
+    return grid;
+}
+
+QStringList column(const FlexGrid &grid, int col)
+{
+    QStringList out;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
+        out << grid.TextMatrix(r, col);
+    return out;
+}
+
+} // namespace
+
+class tst_FlexGridMembers : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void errors_data();
+    void errors();
+    void defaults();
+    void settingsRoundTrip_data();
+    void settingsRoundTrip();
+    void oleColors_data();
+    void oleColors();
+    void dimensionsKeepCells();
+    void textArrayAndText();
+    void clip_data();
+    void clip();
+    void formatString_data();
+    void formatString();
+    void addItemAndRemoveItem();
+    void fillStyleReachesSelection_data();
+    void fillStyleReachesSelection();
+    void sortRangeAndKeys_data();
+    void sortRangeAndKeys();
+    void customSortThroughCompare();
+    void colPositionMovesColumn();
+    void geometryInTwips();
+    void rowSizingAll();
+    void redrawSuppressesPainting();
+    void bindingShowsRecordsetAndRefreshes();
+};
+
+void tst_FlexGridMembers::errors_data()
+{
+    QTest::addColumn<GridAction>("action");
+    QTest::addColumn<int>("number");
+
+    // Grid: 5 x 4, one fixed row and column.
+    QTest::newRow("TextMatrix row") << GridAction([](FlexGrid &g) { g.TextMatrix(5, 0); }) << 381;
+    QTest::newRow("TextMatrix col") << GridAction([](FlexGrid &g) { g.TextMatrix(0, 4); }) << 381;
+    QTest::newRow("TextMatrix negative")
+        << GridAction([](FlexGrid &g) { g.TextMatrix(-1, 0); }) << 381;
+    QTest::newRow("setTextMatrix")
+        << GridAction([](FlexGrid &g) { g.setTextMatrix(2, 9, "x"); }) << 381;
+    QTest::newRow("TextArray") << GridAction([](FlexGrid &g) { g.TextArray(20); }) << 381;
+    QTest::newRow("setTextArray")
+        << GridAction([](FlexGrid &g) { g.setTextArray(-1, "x"); }) << 381;
+    QTest::newRow("ColWidth") << GridAction([](FlexGrid &g) { g.ColWidth(4); }) << 381;
+    QTest::newRow("setColWidth") << GridAction([](FlexGrid &g) { g.setColWidth(4, 100); }) << 381;
+    QTest::newRow("setColWidth negative")
+        << GridAction([](FlexGrid &g) { g.setColWidth(1, -5); }) << 380;
+    QTest::newRow("RowHeight") << GridAction([](FlexGrid &g) { g.RowHeight(5); }) << 381;
+    QTest::newRow("setRowHeight") << GridAction([](FlexGrid &g) { g.setRowHeight(-1, 300); })
+                                  << 381;
+    QTest::newRow("ColPos") << GridAction([](FlexGrid &g) { g.ColPos(4); }) << 381;
+    QTest::newRow("RowPos") << GridAction([](FlexGrid &g) { g.RowPos(5); }) << 381;
+    QTest::newRow("RowIsVisible") << GridAction([](FlexGrid &g) { g.RowIsVisible(5); }) << 381;
+    QTest::newRow("ColIsVisible") << GridAction([](FlexGrid &g) { g.ColIsVisible(4); }) << 381;
+    QTest::newRow("ColAlignment") << GridAction([](FlexGrid &g) { g.ColAlignment(4); }) << 381;
+    QTest::newRow("ColAlignment value")
+        << GridAction([](FlexGrid &g) { g.setColAlignment(1, 11); }) << 380;
+    QTest::newRow("FixedAlignment")
+        << GridAction([](FlexGrid &g) { g.setFixedAlignment(7, 1); }) << 381;
+    QTest::newRow("ColData") << GridAction([](FlexGrid &g) { g.ColData(4); }) << 381;
+    QTest::newRow("RowData") << GridAction([](FlexGrid &g) { g.setRowData(5, 1); }) << 381;
+    QTest::newRow("MergeRow") << GridAction([](FlexGrid &g) { g.setMergeRow(5, true); }) << 381;
+    QTest::newRow("MergeCol") << GridAction([](FlexGrid &g) { g.MergeCol(-1); }) << 381;
+    QTest::newRow("ColPosition from")
+        << GridAction([](FlexGrid &g) { g.setColPosition(4, 1); }) << 381;
+    QTest::newRow("ColPosition to")
+        << GridAction([](FlexGrid &g) { g.setColPosition(1, 4); }) << 381;
+    QTest::newRow("RemoveItem") << GridAction([](FlexGrid &g) { g.RemoveItem(5); }) << 381;
+    QTest::newRow("AddItem index") << GridAction([](FlexGrid &g) { g.AddItem("a", 6); }) << 381;
+    QTest::newRow("DataField") << GridAction([](FlexGrid &g) { g.DataField(0, 4); }) << 381;
+    QTest::newRow("Row") << GridAction([](FlexGrid &g) { g.setRow(5); }) << 30009;
+    QTest::newRow("Row negative") << GridAction([](FlexGrid &g) { g.setRow(-1); }) << 30009;
+    QTest::newRow("RowSel") << GridAction([](FlexGrid &g) { g.setRowSel(7); }) << 30009;
+    QTest::newRow("TopRow") << GridAction([](FlexGrid &g) { g.setTopRow(5); }) << 30009;
+    QTest::newRow("Col") << GridAction([](FlexGrid &g) { g.setCol(4); }) << 30010;
+    QTest::newRow("ColSel") << GridAction([](FlexGrid &g) { g.setColSel(-2); }) << 30010;
+    QTest::newRow("LeftCol") << GridAction([](FlexGrid &g) { g.setLeftCol(4); }) << 30010;
+    QTest::newRow("FixedRows = Rows")
+        << GridAction([](FlexGrid &g) { g.setFixedRows(5); }) << 30015;
+    QTest::newRow("FixedCols > Cols")
+        << GridAction([](FlexGrid &g) { g.setFixedCols(9); }) << 30015;
+    QTest::newRow("Rows below FixedRows") << GridAction([](FlexGrid &g) { g.setRows(0); })
+                                          << 30015;
+    QTest::newRow("Rows negative") << GridAction([](FlexGrid &g) { g.setRows(-1); }) << 380;
+    QTest::newRow("Cols negative") << GridAction([](FlexGrid &g) { g.setCols(-3); }) << 380;
+    QTest::newRow("FixedRows negative")
+        << GridAction([](FlexGrid &g) { g.setFixedRows(-1); }) << 380;
+    QTest::newRow("RowHeightMin") << GridAction([](FlexGrid &g) { g.setRowHeightMin(-1); })
+                                  << 380;
+    QTest::newRow("Sort code") << GridAction([](FlexGrid &g) { g.setSort(10); }) << 380;
+    QTest::newRow("CellAlignment") << GridAction([](FlexGrid &g) { g.setCellAlignment(12); })
+                                   << 380;
+    QTest::newRow("CellFontSize") << GridAction([](FlexGrid &g) { g.setCellFontSize(0); })
+                                  << 380;
+    QTest::newRow("SelectionMode") << GridAction([](FlexGrid &g) { g.setSelectionMode(3); })
+                                   << 380;
+    QTest::newRow("GridLines") << GridAction([](FlexGrid &g) { g.setGridLines(4); }) << 380;
+    QTest::newRow("ScrollBars") << GridAction([](FlexGrid &g) { g.setScrollBars(4); }) << 380;
+    QTest::newRow("MergeCells") << GridAction([](FlexGrid &g) { g.setMergeCells(5); }) << 380;
+    QTest::newRow("FillStyle") << GridAction([](FlexGrid &g) { g.setFillStyle(2); }) << 380;
+    QTest::newRow("MousePointer") << GridAction([](FlexGrid &g) { g.setMousePointer(50); })
+                                  << 380;
+}
+
+void tst_FlexGridMembers::errors()
+{
+    QFETCH(GridAction, action);
+    QFETCH(int, number);
+    auto grid = filledGrid();
+    grid->setRow(2);
+    grid->setCol(2);
+    QVERIFY_TESSERA_ERROR(action(*grid), number);
+    // State unchanged: dimensions, cursor and texts stay as they were.
+    QCOMPARE(grid->Rows(), 5);
+    QCOMPARE(grid->Cols(), 4);
+    QCOMPARE(grid->Row(), 2);
+    QCOMPARE(grid->Col(), 2);
+    QCOMPARE(grid->TextMatrix(4, 3), QStringLiteral("4,3"));
+    QCOMPARE(grid->ColWidth(1), -1);
+}
+
+void tst_FlexGridMembers::defaults()
+{
+    FlexGrid grid;
+    QCOMPARE(grid.Rows(), 2);
+    QCOMPARE(grid.Cols(), 2);
+    QCOMPARE(grid.FixedRows(), 1);
+    QCOMPARE(grid.FixedCols(), 1);
+    QCOMPARE(grid.Row(), 1);
+    QCOMPARE(grid.Col(), 1);
+    QCOMPARE(grid.BackColor(), qint32(0x80000005));
+    QCOMPARE(grid.ForeColor(), qint32(0x80000008));
+    QCOMPARE(grid.BackColorFixed(), qint32(0x8000000F));
+    QCOMPARE(grid.ForeColorFixed(), qint32(0x80000012));
+    QCOMPARE(grid.BackColorSel(), qint32(0x8000000D));
+    QCOMPARE(grid.ForeColorSel(), qint32(0x8000000E));
+    QCOMPARE(grid.BackColorBkg(), qint32(0x8000000C));
+    QCOMPARE(grid.GridColor(), qint32(0xC0C0C0));
+    QCOMPARE(grid.GridColorFixed(), qint32(0));
+    QCOMPARE(grid.ColWidth(0), -1);
+    QVERIFY(grid.RowHeight(0) > 0);
+    QCOMPARE(grid.RowHeight(0) % 15, 0);
+    QCOMPARE(grid.ColAlignment(1), qint16(FlexGrid::flexAlignGeneral));
+    QCOMPARE(grid.DataSource(), tessera::RecordsetPtr());
+    QCOMPARE(grid.DataField(0, 1), QString());
+    // Each grid has its own stable id.
+    FlexGrid other;
+    QVERIFY(grid.hWnd() != other.hWnd());
+    QCOMPARE(grid.hWnd(), grid.hWnd());
+}
+
+void tst_FlexGridMembers::settingsRoundTrip_data()
+{
+    QTest::addColumn<GridAction>("set");
+    QTest::addColumn<std::function<qint64(const FlexGrid &)>>("get");
+    QTest::addColumn<qint64>("expected");
+
+#define SETTING(Name, value)                                                                       \
+    QTest::newRow(#Name) << GridAction([](FlexGrid &g) { g.set##Name(value); })                    \
+                         << std::function<qint64(const FlexGrid &)>(                               \
+                                [](const FlexGrid &g) { return qint64(g.Name()); })                \
+                         << qint64(value)
+
+    SETTING(BackColor, 0x123456);
+    SETTING(ForeColor, 0x0000FF);
+    SETTING(BackColorFixed, 0x00FF00);
+    SETTING(ForeColorFixed, 0x000080);
+    SETTING(BackColorSel, 0x112233);
+    SETTING(ForeColorSel, 0x445566);
+    SETTING(BackColorBkg, 0x778899);
+    SETTING(GridColor, 0x808080);
+    SETTING(GridColorFixed, 0x404040);
+    SETTING(GridLines, 3);
+    SETTING(GridLinesFixed, 0);
+    SETTING(GridLineWidth, 2);
+    SETTING(TextStyle, 4);
+    SETTING(TextStyleFixed, 1);
+    SETTING(Appearance, 0);
+    SETTING(BorderStyle, 0);
+    SETTING(ScrollBars, 2);
+    SETTING(ScrollTrack, true);
+    SETTING(AllowUserResizing, 3);
+    SETTING(AllowBigSelection, false);
+    SETTING(SelectionMode, 1);
+    SETTING(HighLight, 2);
+    SETTING(FocusRect, 2);
+    SETTING(FillStyle, 1);
+    SETTING(MousePointer, 11);
+    SETTING(OLEDropMode, 1);
+    SETTING(RightToLeft, true);
+    SETTING(PictureType, 1);
+    SETTING(Redraw, false);
+    SETTING(WordWrap, true);
+    SETTING(MergeCells, 4);
+    SETTING(RowHeightMin, 450);
+    SETTING(RowSizingMode, 1);
+#undef SETTING
+}
+
+void tst_FlexGridMembers::settingsRoundTrip()
+{
+    QFETCH(GridAction, set);
+    QFETCH(std::function<qint64(const FlexGrid &)>, get);
+    QFETCH(qint64, expected);
+    FlexGrid grid;
+    QVERIFY(get(grid) != expected); // the value tested is not the default
+    set(grid);
+    QCOMPARE(get(grid), expected);
+}
+
+void tst_FlexGridMembers::oleColors_data()
+{
+    QTest::addColumn<qint32>("ole");
+    QTest::addColumn<QColor>("expected");
+    QPalette pal;
+    QTest::newRow("red") << qint32(0x0000FF) << QColor(255, 0, 0);
+    QTest::newRow("green") << qint32(0x00FF00) << QColor(0, 255, 0);
+    QTest::newRow("blue") << qint32(0xFF0000) << QColor(0, 0, 255);
+    QTest::newRow("mixed") << qint32(0x336699) << QColor(0x99, 0x66, 0x33);
+    QTest::newRow("window") << qint32(0x80000005) << pal.color(QPalette::Base);
+    QTest::newRow("window text") << qint32(0x80000008) << pal.color(QPalette::Text);
+    QTest::newRow("button face") << qint32(0x8000000F) << pal.color(QPalette::Button);
+    QTest::newRow("button text") << qint32(0x80000012) << pal.color(QPalette::ButtonText);
+    QTest::newRow("highlight") << qint32(0x8000000D) << pal.color(QPalette::Highlight);
+    QTest::newRow("highlight text") << qint32(0x8000000E)
+                                    << pal.color(QPalette::HighlightedText);
+    QTest::newRow("app workspace") << qint32(0x8000000C) << pal.color(QPalette::Dark);
+    QTest::newRow("button shadow") << qint32(0x80000010) << pal.color(QPalette::Mid);
+}
+
+void tst_FlexGridMembers::oleColors()
+{
+    QFETCH(qint32, ole);
+    QFETCH(QColor, expected);
+    QCOMPARE(tessera::oleColorToQColor(ole, QPalette()), expected);
+    if (!(quint32(ole) & 0x80000000u))
+        QCOMPARE(tessera::qColorToOleColor(expected), ole);
+}
+
+void tst_FlexGridMembers::dimensionsKeepCells()
+{
+    auto grid = filledGrid(5, 4);
+    grid->setRowData(3, 33);
+    grid->setRows(10);
+    grid->setCols(6);
+    QCOMPARE(grid->TextMatrix(4, 3), QStringLiteral("4,3"));
+    QCOMPARE(grid->TextMatrix(9, 5), QString());
+    QCOMPARE(grid->RowData(3), 33);
+    grid->setRows(3);
+    grid->setCols(2);
+    QCOMPARE(grid->TextMatrix(2, 1), QStringLiteral("2,1"));
+    QVERIFY_TESSERA_ERROR(grid->TextMatrix(3, 0), 381);
+    // The cursor stays inside the grid.
+    grid->setRows(8);
+    grid->setRow(7);
+    grid->setRows(4);
+    QCOMPARE(grid->Row(), 3);
+    // Fixed counts move the cursor out of the fixed area.
+    grid->setFixedRows(2);
+    grid->setFixedCols(0);
+    QCOMPARE(grid->Row(), 3);
+    grid->setRow(2);
+    grid->setFixedRows(3);
+    QCOMPARE(grid->Row(), 3);
+    QCOMPARE(grid->TopRow(), 3);
+}
+
+void tst_FlexGridMembers::textArrayAndText()
+{
+    auto grid = filledGrid(5, 4);
+    QCOMPARE(grid->TextArray(0), QStringLiteral("0,0"));
+    QCOMPARE(grid->TextArray(4 * 2 + 3), QStringLiteral("2,3"));
+    QCOMPARE(grid->TextArray(19), QStringLiteral("4,3"));
+    grid->setTextArray(4 * 3 + 1, QStringLiteral("x"));
+    QCOMPARE(grid->TextMatrix(3, 1), QStringLiteral("x"));
+    grid->setRow(3);
+    grid->setCol(1);
+    QCOMPARE(grid->Text(), QStringLiteral("x"));
+    grid->setText(QStringLiteral("y"));
+    QCOMPARE(grid->TextMatrix(3, 1), QStringLiteral("y"));
+    // With FillStyle 1, Text reaches the whole selection.
+    grid->setRowSel(4);
+    grid->setColSel(2);
+    grid->setFillStyle(1);
+    grid->setText(QStringLiteral("z"));
+    QCOMPARE(column(*grid, 2), (QStringList{"1,2", "2,2", "z", "z"}));
+    QCOMPARE(grid->TextMatrix(2, 1), QStringLiteral("2,1"));
+    QCOMPARE(grid->TextMatrix(4, 3), QStringLiteral("4,3"));
+}
+
+void tst_FlexGridMembers::clip_data()
+{
+    QTest::addColumn<QList<int>>("selection"); // row, col, rowSel, colSel
+    QTest::addColumn<QString>("setText");
+    QTest::addColumn<QStringList>("expectedRows"); // rows 1..4 joined with "|"
+
+    QTest::newRow("block fills selection only")
+        << QList<int>{1, 1, 2, 2} << "a\tb\tc\rd\te\rf"
+        << QStringList{"a|b|1,3", "d|e|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3"};
+    QTest::newRow("single cell spreads as far as the grid")
+        << QList<int>{3, 2, 3, 2} << "a\tb\tc\rd\te\rf\tg"
+        << QStringList{"1,1|1,2|1,3", "2,1|2,2|2,3", "3,1|a|b", "4,1|d|e"};
+    QTest::newRow("short block leaves the rest")
+        << QList<int>{1, 1, 3, 3} << "a" << QStringList{"a|1,2|1,3", "2,1|2,2|2,3",
+                                                         "3,1|3,2|3,3", "4,1|4,2|4,3"};
+    QTest::newRow("selection above-left of the cursor")
+        << QList<int>{2, 2, 1, 1} << "a\tb\rc\td"
+        << QStringList{"a|b|1,3", "c|d|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3"};
+    QTest::newRow("CRLF line breaks and a trailing one")
+        << QList<int>{1, 1, 4, 3} << "a\tb\r\nc\td\r\n"
+        << QStringList{"a|b|1,3", "c|d|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3"};
+    QTest::newRow("empty cells in the block")
+        << QList<int>{1, 1, 1, 3} << "\tmid\t" << QStringList{"|mid|", "2,1|2,2|2,3",
+                                                               "3,1|3,2|3,3", "4,1|4,2|4,3"};
+}
+
+void tst_FlexGridMembers::clip()
+{
+    QFETCH(QList<int>, selection);
+    QFETCH(QString, setText);
+    QFETCH(QStringList, expectedRows);
+    auto grid = filledGrid(5, 4);
+    grid->setRow(selection[0]);
+    grid->setCol(selection[1]);
+    grid->setRowSel(selection[2]);
+    grid->setColSel(selection[3]);
+    grid->setClip(setText);
+    QStringList rows;
+    for (int r = 1; r < 5; ++r) {
+        QStringList cells;
+        for (int c = 1; c < 4; ++c)
+            cells << grid->TextMatrix(r, c);
+        rows << cells.join(QLatin1Char('|'));
+    }
+    QCOMPARE(rows, expectedRows);
+    // Reading back gives the selection's cells, tab between cells and CR between rows.
+    const int r1 = std::min(selection[0], selection[2]), r2 = std::max(selection[0], selection[2]);
+    const int c1 = std::min(selection[1], selection[3]), c2 = std::max(selection[1], selection[3]);
+    QStringList lines;
+    for (int r = r1; r <= r2; ++r) {
+        QStringList cells;
+        for (int c = c1; c <= c2; ++c)
+            cells << grid->TextMatrix(r, c);
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    QCOMPARE(grid->Clip(), lines.join(QLatin1Char('\r')));
+}
+
+void tst_FlexGridMembers::formatString_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("cols");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QStringList>("header");     // row 0
+    QTest::addColumn<QList<int>>("alignments");  // ColAlignment of each column
+    QTest::addColumn<QStringList>("rowHeaders"); // column 0 from row 1 on
+
+    QTest::newRow("columns with alignment")
+        << "|<Name|^Qty|>Price" << 4 << 5 << QStringList{"", "Name", "Qty", "Price"}
+        << QList<int>{9, 1, 4, 7} << QStringList{"1,0", "2,0", "3,0", "4,0"};
+    QTest::newRow("fewer columns") << "A|B" << 2 << 5 << QStringList{"A", "B"} << QList<int>{9, 9}
+                                   << QStringList{"1,0", "2,0", "3,0", "4,0"};
+    QTest::newRow("row headers") << "|x|y;|One|Two|Three|Four|Five|Six" << 3 << 7
+                                 << QStringList{"", "x", "y"} << QList<int>{9, 9, 9}
+                                 << QStringList{"One", "Two", "Three", "Four", "Five", "Six"};
+    // The row part sets the number of rows, as the column part sets the columns.
+    QTest::newRow("only row headers") << ";|r1|r2" << 4 << 3
+                                      << QStringList{"0,0", "0,1", "0,2", "0,3"}
+                                      << QList<int>{9, 9, 9, 9} << QStringList{"r1", "r2"};
+}
+
+void tst_FlexGridMembers::formatString()
+{
+    QFETCH(QString, format);
+    auto grid = filledGrid(5, 4);
+    grid->setFormatString(format);
+    QCOMPARE(grid->FormatString(), format);
+    QTEST(int(grid->Cols()), "cols");
+    QTEST(int(grid->Rows()), "rows");
+    QStringList header, rowHeaders;
+    QList<int> alignments;
+    for (int c = 0; c < grid->Cols(); ++c) {
+        header << grid->TextMatrix(0, c);
+        alignments << grid->ColAlignment(c);
+    }
+    for (int r = 1; r < grid->Rows(); ++r)
+        rowHeaders << grid->TextMatrix(r, 0);
+    QTEST(header, "header");
+    QTEST(alignments, "alignments");
+    QTEST(rowHeaders, "rowHeaders");
+}
+
+void tst_FlexGridMembers::addItemAndRemoveItem()
+{
+    auto grid = filledGrid(3, 3);
+    grid->AddItem(QStringLiteral("new\ta\tb"));
+    QCOMPARE(grid->Rows(), 4);
+    QCOMPARE(grid->TextMatrix(3, 0), QStringLiteral("new"));
+    QCOMPARE(grid->TextMatrix(3, 2), QStringLiteral("b"));
+    grid->AddItem(QStringLiteral("mid\tx"), 1);
+    QCOMPARE(grid->Rows(), 5);
+    QCOMPARE(column(*grid, 0), (QStringList{"mid", "1,0", "2,0", "new"}));
+    QCOMPARE(grid->TextMatrix(1, 2), QString()); // missing cells are empty
+    // More cells than columns: the extra ones are dropped.
+    grid->AddItem(QStringLiteral("a\tb\tc\td\te"));
+    QCOMPARE(grid->Cols(), 3);
+    QCOMPARE(grid->TextMatrix(5, 2), QStringLiteral("c"));
+    grid->RemoveItem(2);
+    QCOMPARE(column(*grid, 0), (QStringList{"mid", "2,0", "new", "a"}));
+    grid->RemoveItem(grid->Rows() - 1);
+    QCOMPARE(grid->Rows(), 4);
+    // Removing rows down to the fixed row is allowed, one more is not.
+    grid->RemoveItem(1);
+    grid->RemoveItem(1);
+    grid->RemoveItem(1);
+    QCOMPARE(grid->Rows(), 1);
+    QVERIFY_TESSERA_ERROR(grid->RemoveItem(0), 30015);
+    grid->AddItem(QStringLiteral("back"));
+    QCOMPARE(grid->TextMatrix(1, 0), QStringLiteral("back"));
+}
+
+void tst_FlexGridMembers::fillStyleReachesSelection_data()
+{
+    QTest::addColumn<int>("fillStyle");
+    QTest::addColumn<GridAction>("format");
+    QTest::addColumn<std::function<QString(const FlexGrid &)>>("read");
+    QTest::addColumn<QString>("formatted");
+
+    auto row = [](const char *name, GridAction set, std::function<QString(const FlexGrid &)> get,
+                  QString value) {
+        QTest::newRow(qPrintable(QStringLiteral("%1 fill 1").arg(QLatin1String(name))))
+            << 1 << set << get << value;
+        QTest::newRow(qPrintable(QStringLiteral("%1 fill 0").arg(QLatin1String(name))))
+            << 0 << set << get << value;
+    };
+    row("CellBackColor", [](FlexGrid &g) { g.setCellBackColor(0x0000FF); },
+        [](const FlexGrid &g) { return QString::number(g.CellBackColor(), 16); }, "ff");
+    row("CellForeColor", [](FlexGrid &g) { g.setCellForeColor(0x00FF00); },
+        [](const FlexGrid &g) { return QString::number(g.CellForeColor(), 16); }, "ff00");
+    row("CellAlignment", [](FlexGrid &g) { g.setCellAlignment(7); },
+        [](const FlexGrid &g) { return QString::number(g.CellAlignment()); }, "7");
+    row("CellTextStyle", [](FlexGrid &g) { g.setCellTextStyle(2); },
+        [](const FlexGrid &g) { return QString::number(g.CellTextStyle()); }, "2");
+    row("CellFontBold", [](FlexGrid &g) { g.setCellFontBold(true); },
+        [](const FlexGrid &g) { return QString::number(g.CellFontBold()); }, "1");
+    row("CellFontItalic", [](FlexGrid &g) { g.setCellFontItalic(true); },
+        [](const FlexGrid &g) { return QString::number(g.CellFontItalic()); }, "1");
+    row("CellFontUnderline", [](FlexGrid &g) { g.setCellFontUnderline(true); },
+        [](const FlexGrid &g) { return QString::number(g.CellFontUnderline()); }, "1");
+    row("CellFontStrikeThrough", [](FlexGrid &g) { g.setCellFontStrikeThrough(true); },
+        [](const FlexGrid &g) { return QString::number(g.CellFontStrikeThrough()); }, "1");
+    row("CellFontName", [](FlexGrid &g) { g.setCellFontName("Wingdings"); },
+        [](const FlexGrid &g) { return g.CellFontName(); }, "Wingdings");
+    row("CellFontSize", [](FlexGrid &g) { g.setCellFontSize(21.5f); },
+        [](const FlexGrid &g) { return QString::number(g.CellFontSize()); }, "21.5");
+    row("CellFontWidth", [](FlexGrid &g) { g.setCellFontWidth(6); },
+        [](const FlexGrid &g) { return QString::number(g.CellFontWidth()); }, "6");
+    row("CellPictureAlignment", [](FlexGrid &g) { g.setCellPictureAlignment(10); },
+        [](const FlexGrid &g) { return QString::number(g.CellPictureAlignment()); }, "10");
+    row("CellPicture", [](FlexGrid &g) {
+            QPixmap p(5, 7);
+            p.fill(Qt::red);
+            g.setCellPicture(p);
+        },
+        [](const FlexGrid &g) {
+            const QSize s = g.CellPicture().size();
+            return QStringLiteral("%1x%2").arg(s.width()).arg(s.height());
+        },
+        "5x7");
+}
+
+void tst_FlexGridMembers::fillStyleReachesSelection()
+{
+    QFETCH(int, fillStyle);
+    QFETCH(GridAction, format);
+    QFETCH(std::function<QString(const FlexGrid &)>, read);
+    QFETCH(QString, formatted);
+    auto grid = filledGrid(8, 6);
+    // Selection rows 2..4, columns 3..4, the cursor on its lower right corner.
+    grid->setRow(4);
+    grid->setCol(4);
+    grid->setRowSel(2);
+    grid->setColSel(3);
+    grid->setFillStyle(qint16(fillStyle));
+    format(*grid);
+    grid->setFillStyle(0);
+    for (int r = 1; r < 8; ++r) {
+        for (int c = 1; c < 6; ++c) {
+            grid->setRow(r);
+            grid->setCol(c);
+            const bool inSelection = r >= 2 && r <= 4 && c >= 3 && c <= 4;
+            const bool reached = fillStyle == 1 ? inSelection : (r == 4 && c == 4);
+            QVERIFY2((read(*grid) == formatted) == reached,
+                     qPrintable(QStringLiteral("cell %1,%2: %3").arg(r).arg(c).arg(read(*grid))));
+        }
+    }
+}
+
+void tst_FlexGridMembers::sortRangeAndKeys_data()
+{
+    QTest::addColumn<QList<int>>("selection"); // row, col, rowSel, colSel
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("expectedIds"); // column 0 of rows 1..6 afterwards
+
+    // Column 1 holds numbers as text, column 2 names, column 3 a second key.
+    QTest::newRow("all rows when Row = RowSel, numeric ascending")
+        << QList<int>{3, 1, 3, 1} << 3 << QStringList{"e", "c", "a", "f", "b", "d"};
+    QTest::newRow("generic descending on numbers")
+        << QList<int>{1, 1, 1, 1} << 2 << QStringList{"d", "b", "f", "a", "c", "e"};
+    QTest::newRow("only Row..RowSel")
+        << QList<int>{2, 1, 4, 1} << 4 << QStringList{"a", "d", "b", "c", "e", "f"};
+    QTest::newRow("RowSel above Row") << QList<int>{4, 1, 2, 1} << 4
+                                      << QStringList{"a", "d", "b", "c", "e", "f"};
+    QTest::newRow("text ignoring case, two keys")
+        << QList<int>{1, 2, 1, 3} << 5 << QStringList{"b", "f", "d", "a", "e", "c"};
+    QTest::newRow("text, case matters")
+        << QList<int>{1, 2, 1, 2} << 7 << QStringList{"b", "c", "f", "a", "d", "e"};
+    QTest::newRow("stable on equal keys")
+        << QList<int>{1, 2, 1, 2} << 6 << QStringList{"c", "a", "d", "e", "b", "f"};
+}
+
+void tst_FlexGridMembers::sortRangeAndKeys()
+{
+    QFETCH(QList<int>, selection);
+    QFETCH(int, code);
+    auto grid = filledGrid(7, 4);
+    const QStringList ids = {"a", "b", "c", "d", "e", "f"};
+    const QStringList numbers = {"10", "200", "9.5", "1000", "-3", "100"};
+    const QStringList names = {"pear", "Apple", "Zed", "pear", "pear", "apple"};
+    const QStringList second = {"2", "1", "0", "1", "3", "2"};
+    for (int i = 0; i < 6; ++i) {
+        grid->setTextMatrix(i + 1, 0, ids[i]);
+        grid->setTextMatrix(i + 1, 1, numbers[i]);
+        grid->setTextMatrix(i + 1, 2, names[i]);
+        grid->setTextMatrix(i + 1, 3, second[i]);
+    }
+    grid->setRow(selection[0]);
+    grid->setCol(selection[1]);
+    grid->setRowSel(selection[2]);
+    grid->setColSel(selection[3]);
+    grid->setSort(qint16(code));
+    QTEST(column(*grid, 0), "expectedIds");
+    QCOMPARE(grid->TextMatrix(0, 0), QStringLiteral("0,0")); // the fixed row stays on top
+}
+
+void tst_FlexGridMembers::customSortThroughCompare()
+{
+    auto grid = filledGrid(6, 2);
+    const QStringList values = {"bb", "a", "dddd", "ccc", "e"};
+    for (int i = 0; i < 5; ++i)
+        grid->setTextMatrix(i + 1, 1, values[i]);
+    int calls = 0;
+    // By text length, longest first.
+    connect(grid.get(), &FlexGrid::Compare, grid.get(), [&](qint32 r1, qint32 r2, qint16 &cmp) {
+        ++calls;
+        const int l1 = int(grid->TextMatrix(r1, 1).size()), l2 = int(grid->TextMatrix(r2, 1).size());
+        cmp = qint16(l1 > l2 ? -1 : (l1 < l2 ? 1 : 0));
+    });
+    grid->setSort(9);
+    QVERIFY(calls > 0);
+    QCOMPARE(column(*grid, 1), (QStringList{"dddd", "ccc", "bb", "a", "e"}));
+}
+
+void tst_FlexGridMembers::colPositionMovesColumn()
+{
+    auto grid = filledGrid(3, 5);
+    grid->setColWidth(1, 1500);
+    grid->setColAlignment(1, 7);
+    grid->setColData(1, 11);
+    grid->setColPosition(1, 3);
+    QStringList row1;
+    for (int c = 0; c < 5; ++c)
+        row1 << grid->TextMatrix(1, c);
+    QCOMPARE(row1, (QStringList{"1,0", "1,2", "1,3", "1,1", "1,4"}));
+    QCOMPARE(grid->ColWidth(3), 1500);
+    QCOMPARE(grid->ColAlignment(3), qint16(7));
+    QCOMPARE(grid->ColData(3), 11);
+    QCOMPARE(grid->ColWidth(1), -1);
+    grid->setColPosition(3, 1);
+    QCOMPARE(grid->TextMatrix(2, 1), QStringLiteral("2,1"));
+}
+
+void tst_FlexGridMembers::geometryInTwips()
+{
+    auto grid = shownGrid(20, 6, QSize(500, 300));
+    // Widths are kept in pixels: a width reads back rounded to whole pixels.
+    grid->setColWidth(2, 1500);
+    QCOMPARE(grid->ColWidth(2), 1500);
+    grid->setColWidth(3, 1001);
+    QCOMPARE(grid->ColWidth(3), 1005);
+    grid->setColWidth(3, -1);
+    QCOMPARE(grid->ColWidth(3), -1);
+    // Positions follow the widths.
+    QCOMPARE(grid->ColPos(3) - grid->ColPos(2), 1500);
+    QCOMPARE(grid->ColPos(2) - grid->ColPos(1), 64 * 15);
+    grid->setRowHeight(4, 600);
+    QCOMPARE(grid->RowHeight(4), 600);
+    QCOMPARE(grid->RowPos(5) - grid->RowPos(4), 600);
+    // The current cell's box.
+    grid->setRow(4);
+    grid->setCol(2);
+    QCOMPARE(grid->CellLeft(), grid->ColPos(2));
+    QCOMPARE(grid->CellTop(), grid->RowPos(4));
+    QCOMPARE(grid->CellWidth(), 1500);
+    QCOMPARE(grid->CellHeight(), 600);
+    // Scrolling moves data rows, not the fixed one.
+    const int fixedTop = grid->RowPos(0);
+    grid->setTopRow(4);
+    QCOMPARE(grid->RowPos(0), fixedTop);
+    QCOMPARE(grid->RowPos(4), grid->RowPos(0) + grid->RowHeight(0));
+    QVERIFY(!grid->RowIsVisible(3));
+    QVERIFY(grid->RowIsVisible(4));
+    QVERIFY(!grid->RowIsVisible(19));
+    // RowHeightMin raises the default height.
+    const int before = grid->RowHeight(10);
+    grid->setRowHeightMin(before + 300);
+    QCOMPARE(grid->RowHeight(10), before + 300);
+    // Placement in the container.
+    QWidget form;
+    auto *placed = new FlexGrid(&form);
+    placed->Move(150, 300, 3000, 1500);
+    QCOMPARE(placed->geometry(), QRect(10, 20, 200, 100));
+    QCOMPARE(placed->Left(), 150);
+    QCOMPARE(placed->Top(), 300);
+    QCOMPARE(placed->Width(), 3000);
+    placed->setHeight(750);
+    QCOMPARE(placed->Height(), 750);
+    placed->Move(30);
+    QCOMPARE(placed->geometry(), QRect(2, 20, 200, 50));
+}
+
+void tst_FlexGridMembers::rowSizingAll()
+{
+    auto grid = filledGrid(6, 2);
+    grid->setRowHeight(2, 450);
+    grid->setRowSizingMode(1);
+    grid->setRowHeight(0, 600);
+    grid->setRowSizingMode(0);
+    for (int r = 0; r < 6; ++r)
+        QCOMPARE(grid->RowHeight(r), 600);
+    grid->setRowHeight(3, 300);
+    QCOMPARE(grid->RowHeight(3), 300);
+    QCOMPARE(grid->RowHeight(4), 600);
+}
+
+namespace {
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+} // namespace
+
+void tst_FlexGridMembers::redrawSuppressesPainting()
+{
+    auto grid = shownGrid(10, 4);
+    QCoreApplication::processEvents();
+    grid->setTextMatrix(1, 1, QStringLiteral("before"));
+    QTest::qWait(20);
+    const QImage before = grid->viewport()->grab().toImage();
+
+    grid->setRedraw(false);
+    for (int r = 1; r < 10; ++r)
+        grid->setTextMatrix(r, 2, QStringLiteral("bulk"));
+    grid->setCellBackColor(0x0000FF);
+    PaintCounter counter;
+    grid->viewport()->installEventFilter(&counter);
+    QTest::qWait(50);
+    QCOMPARE(counter.paints, 0); // no repaint was even asked for
+
+    grid->setRedraw(true);
+    QTRY_VERIFY(counter.paints > 0);
+    const QImage after = grid->viewport()->grab().toImage();
+    QVERIFY(after != before);
+    const QPoint cell = cellTopLeft(*grid, 1, 1) + QPoint(2, 2);
+    QCOMPARE(after.pixelColor(cell), QColor(255, 0, 0));
+}
+
+void tst_FlexGridMembers::bindingShowsRecordsetAndRefreshes()
+{
+    auto rs = std::make_shared<tessera::Recordset>();
+    rs->Fields().Append(QStringLiteral("Name"), tessera::adVarWChar, 20);
+    rs->Fields().Append(QStringLiteral("Qty"), tessera::adInteger);
+    rs->Open();
+    const QStringList names = {"bolt", "nut", "screw", "washer"};
+    for (int i = 0; i < names.size(); ++i) {
+        rs->AddNew();
+        rs->setCollect(QStringLiteral("Name"), names[i]);
+        rs->setCollect(QStringLiteral("Qty"), (i + 1) * 10);
+        rs->Update();
+    }
+    auto grid = filledGrid(3, 2);
+    grid->setDataSource(rs);
+    QCOMPARE(grid->DataSource(), rs);
+    QCOMPARE(grid->Rows(), 1 + 4);
+    QCOMPARE(grid->Cols(), 1 + 2);
+    QCOMPARE(grid->TextMatrix(0, 1), QStringLiteral("Name"));
+    QCOMPARE(grid->TextMatrix(0, 2), QStringLiteral("Qty"));
+    QCOMPARE(column(*grid, 1), names);
+    QCOMPARE(grid->TextMatrix(4, 2), QStringLiteral("40"));
+    QCOMPARE(grid->DataField(0, 1), QStringLiteral("Name"));
+    QCOMPARE(grid->DataField(0, 2), QStringLiteral("Qty"));
+    QCOMPARE(grid->DataField(0, 0), QString());
+    QCOMPARE(grid->Row(), 1);
+    QCOMPARE(grid->Col(), 1);
+
+    // A written cell shows over the record set.
+    grid->setTextMatrix(2, 1, QStringLiteral("NUT"));
+    QCOMPARE(grid->TextMatrix(2, 1), QStringLiteral("NUT"));
+
+    // Refresh re-reads the filtered view.
+    rs->setFilter(QStringLiteral("Qty > 15"));
+    grid->Refresh();
+    QCOMPARE(grid->Rows(), 1 + 3);
+    QCOMPARE(column(*grid, 1), (QStringList{"nut", "screw", "washer"}));
+
+    // Unbinding leaves the cells as they are.
+    grid->setDataSource(nullptr);
+    QCOMPARE(grid->DataSource(), tessera::RecordsetPtr());
+    QCOMPARE(column(*grid, 1), (QStringList{"nut", "screw", "washer"}));
+    QCOMPARE(grid->DataField(0, 1), QString());
+    grid->setTextMatrix(1, 1, QStringLiteral("own"));
+    QCOMPARE(grid->TextMatrix(1, 1), QStringLiteral("own"));
+}
+
+QTEST_MAIN(tst_FlexGridMembers)
+#include "tst_flexgrid_members.moc"
