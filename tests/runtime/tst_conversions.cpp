@@ -285,6 +285,7 @@ void tst_Conversions::cstr_data()
     row("small exponent", "en", 0.00001, "1E-05");
     row("negative small exponent", "en", -1.25e-7, "-1.25E-07");
     row("zero", "en", 0.0, "0");
+    row("single has 7 digits", "en", 1.0f / 3.0f, "0.3333333");
     row("text", "en", QStringLiteral("as is"), "as is");
     row("empty", "en", QVariant(), "");
     row("null", "en", tessera::Null(), "");

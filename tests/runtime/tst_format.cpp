@@ -299,7 +299,9 @@ void tst_Format::valueKinds_data()
     row("empty expression integer", "en", 42, "", "42");
     row("empty expression text", "en", QStringLiteral(" x "), "", " x ");
     row("empty expression null", "en", tessera::Null(), "", "");
-    row("float value", "en", 0.5f, "0.00", "0.50");
+    row("single value", "en", 0.5f, "0.00", "0.50");
+    row("single shows 7 digits", "en", 0.1f, "0.0000000000", "0.1000000000");
+    row("single plain", "en", 0.1f, "", "0.1");
     row("unsigned value", "en", 4000000000u, "#,##0", "4,000,000,000");
 }
 

@@ -458,13 +458,14 @@ bool parseLocaleNumber(QStringView text, const LocaleInfo &info, double &out)
 
 // ---- plain text of numbers ----------------------------------------------------------------------
 
-QString doubleToText(double value, const LocaleInfo &info)
+QString doubleToText(double value, const LocaleInfo &info, int significant)
 {
     if (std::isnan(value))
         return QStringLiteral("NaN");
     if (std::isinf(value))
         return value < 0 ? QStringLiteral("-Infinity") : QStringLiteral("Infinity");
-    const Decimal d = Decimal::fromDouble(std::fabs(value));
+    Decimal d = Decimal::fromDouble(std::fabs(value));
+    d.roundToSignificant(significant);
     QString out;
     if (d.isZero())
         return QStringLiteral("0");
@@ -730,8 +731,9 @@ QString CStr(const QVariant &value)
     case QMetaType::Bool:
         return CStr(value.toBool());
     case QMetaType::Double:
-    case QMetaType::Float:
         return doubleToText(value.toDouble(), localeInfo());
+    case QMetaType::Float:
+        return doubleToText(value.toDouble(), localeInfo(), 7);
     case QMetaType::ULongLong:
     case QMetaType::ULong:
     case QMetaType::UInt:

@@ -338,16 +338,21 @@ struct Number
     bool negative = false;
     double value = 0; // for non-finite values, dates and Yes/No
     bool finite = true;
+    int significant = 15; // 7 for a Single
 };
 
-Number numberFromDouble(double v)
+Number numberFromDouble(double v, int significant = 15)
 {
     Number n;
+    n.significant = significant;
     n.value = v;
     n.finite = std::isfinite(v);
     n.negative = v < 0;
-    if (n.finite)
+    if (n.finite) {
         n.digits = Decimal::fromDouble(std::fabs(v));
+        if (significant < 15)
+            n.digits.roundToSignificant(significant);
+    }
     return n;
 }
 
@@ -536,7 +541,7 @@ QString formatNumber(const Number &n, bool isInteger, const ParsedFormat &pf,
 {
     switch (pf.named) {
     case Named::GeneralNumber:
-        return isInteger ? integerText(n) : doubleToText(n.value, info);
+        return isInteger ? integerText(n) : doubleToText(n.value, info, n.significant);
     case Named::YesNo:
         return n.value != 0 ? QStringLiteral("Yes") : QStringLiteral("No");
     case Named::TrueFalse:
@@ -583,7 +588,7 @@ QString formatNumber(const Number &n, bool isInteger, const ParsedFormat &pf,
     switch (section->kind) {
     case Section::Blank:
         // An empty positive section shows the value as plain text.
-        return isInteger ? integerText(n) : doubleToText(n.value, info);
+        return isInteger ? integerText(n) : doubleToText(n.value, info, n.significant);
     case Section::Date: // only the first section can be one, handled above
     case Section::Literals:
     case Section::Number:
@@ -675,8 +680,10 @@ QString Format(const QVariant &value, const QString &expression)
         isInteger = true;
         break;
     case QMetaType::Double:
-    case QMetaType::Float:
         n = numberFromDouble(value.toDouble());
+        break;
+    case QMetaType::Float:
+        n = numberFromDouble(value.toDouble(), 7);
         break;
     case QMetaType::Int:
     case QMetaType::Short:

@@ -63,8 +63,9 @@ bool parseLocaleNumber(QStringView text, const LocaleInfo &info, double &out);
 bool parseRadixInteger(QStringView text, double &out, bool &overflow, qsizetype &used,
                        bool skipBlanks);
 
-// Plain text of a Double as the runtime prints it (CStr), in the given locale.
-QString doubleToText(double value, const LocaleInfo &info);
+// Plain text of a number as the runtime prints it (CStr), in the given locale: 15 significant
+// digits for a Double, 7 for a Single.
+QString doubleToText(double value, const LocaleInfo &info, int significant = 15);
 
 // Date formatting with the runtime's date tokens (d, m, y, h, n, s, w, q, c, AM/PM ...).
 QString formatDate(const QDateTime &dateTime, QStringView section, const LocaleInfo &info);
