@@ -589,6 +589,8 @@ private:
         case Kind::Real:
             c.reals[r] = v.toDouble(&ok);
             ok = ok && std::isfinite(c.reals[r]);
+            if (ok && c.def.type == adSingle)
+                c.reals[r] = double(float(c.reals[r]));
             break;
         case Kind::Currency:
             ok = parseCurrency(v, c.ints[r]);
