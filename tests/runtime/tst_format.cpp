@@ -45,6 +45,7 @@ private slots:
     void hostileInput();
     void cachedExpressionFollowsLocale();
     void fifteenDigitsMatchPrintf();
+    void randomExpressionsTreatNumericTextAsNumber();
 };
 
 // Digit placeholders, decimal point, grouping, scaling commas, percent and rounding.
@@ -428,6 +429,31 @@ void tst_Format::fifteenDigitsMatchPrintf()
         QVERIFY2(actual == expected,
                  qPrintable(QString::asprintf("%.17g: ", v) + actual + QLatin1String(" != ")
                             + expected));
+    }
+}
+
+// Random expressions built from every special character: a number and its own text in the user
+// locale must format alike (and nothing may crash on the way).
+void tst_Format::randomExpressionsTreatNumericTextAsNumber()
+{
+    const QString alphabet = QStringLiteral("0#.,%E+-e;\\\"$() xdmyhns/:@AP");
+    const double specials[] = { 0.0, -0.0, 0.5, -0.5, 1e300, -1e-300, 123456.785, 9.995, 1e15 };
+    QRandomGenerator rng(11);
+    for (const char *name : { "en", "it" }) {
+        tessera::setUserLocale(localeNamed(QString::fromLatin1(name)));
+        for (int i = 0; i < 3000; ++i) {
+            QString expression;
+            const int length = rng.bounded(1, 16);
+            for (int k = 0; k < length; ++k)
+                expression += alphabet[rng.bounded(int(alphabet.size()))];
+            double v = i % 4 == 0 ? specials[(i / 4) % std::size(specials)]
+                                  : (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(-6, 12));
+            const QString asNumber = Format(v, expression);
+            const QString asText = Format(tessera::CStr(QVariant(v)), expression);
+            QVERIFY2(asNumber == asText,
+                     qPrintable(QString::asprintf("%.17g with ", v) + expression + QLatin1String(": ")
+                                + asNumber + QLatin1String(" != ") + asText));
+        }
     }
 }
 
