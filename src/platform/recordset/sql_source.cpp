@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlField>
+#include <QSqlIndex>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
@@ -184,7 +185,17 @@ std::shared_ptr<Table> loadSql(const QString &query, const QString &connection)
                     } else {
                         const QSqlRecord rec = q.record();
                         for (int f = 0; f < rec.count(); ++f) {
-                            FieldDef d = fieldFor(rec.field(f));
+                            QSqlField field = rec.field(f);
+                            FieldDef d = fieldFor(field);
+                            // A query's record rarely knows NOT NULL and keys; its table does.
+                            if (!field.tableName().isEmpty()) {
+                                const QSqlRecord tableRec = db.record(field.tableName());
+                                const int at = tableRec.indexOf(field.name());
+                                if (at >= 0 && tableRec.field(at).requiredStatus() == QSqlField::Required)
+                                    d.attributes &= ~(adFldIsNullable | adFldMayBeNull);
+                                if (db.primaryIndex(field.tableName()).contains(field.name()))
+                                    d.attributes |= adFldKeyColumn;
+                            }
                             if (table->findColumn(d.name) >= 0)
                                 d.name += QLatin1Char('_') + QString::number(f);
                             normalizeDef(d);
