@@ -1,5 +1,6 @@
 // Formats 1,000,000 numbers with "#,##0.00" and prints the time per call beside Qt's own number
-// texts for the same numbers in the same run.
+// texts for the same numbers in the same run; then reads the texts back with CDbl beside
+// QLocale::toDouble.
 #include <tessera/Runtime.h>
 
 #include <QLocale>
@@ -22,6 +23,11 @@ double nsPerCall(const std::vector<double> &values, Fn &&fn, qsizetype &checksum
         checksum += fn(v).size();
     const double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
     return ns / double(values.size());
+}
+
+double nsSince(Clock::time_point start, size_t calls)
+{
+    return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / double(calls);
 }
 
 void compareLine(const char *metric, double tessera, const char *peer, double peerNs)
@@ -70,5 +76,26 @@ int main()
                 static_cast<long long>(checksum));
     compareLine("format_1m", tessera, "qlocale", qlocale);
     compareLine("format_1m", tessera, "qstring_number", number);
+
+    // The way back: the grouped texts read as numbers, CDbl beside QLocale::toDouble.
+    std::vector<QString> texts;
+    texts.reserve(values.size());
+    for (double v : values)
+        texts.push_back(locale.toString(v, 'f', 2));
+    double parseTessera = 1e300, parseQt = 1e300;
+    double sum = 0;
+    for (int round = 0; round < 3; ++round) {
+        auto start = Clock::now();
+        for (const QString &t : texts)
+            sum += tessera::CDbl(t);
+        parseTessera = std::min(parseTessera, nsSince(start, texts.size()));
+        start = Clock::now();
+        for (const QString &t : texts)
+            sum += locale.toDouble(t);
+        parseQt = std::min(parseQt, nsSince(start, texts.size()));
+    }
+    std::printf("%-34s %10.1f\n", "tessera::CDbl(\"-123,456.78\")", parseTessera);
+    std::printf("%-34s %10.1f   (sum %.2f)\n", "QLocale::toDouble", parseQt, sum);
+    compareLine("parse_1m", parseTessera, "qlocale", parseQt);
     return 0;
 }
