@@ -25,7 +25,7 @@ QString fourDigitYears(QString pattern)
     return pattern;
 }
 
-LocaleInfo makeInfo(const QLocale &locale, quint64 generation)
+LocaleInfo makeInfo(const QLocale &locale)
 {
     LocaleInfo info;
     info.locale = locale;
@@ -58,13 +58,12 @@ LocaleInfo makeInfo(const QLocale &locale, quint64 generation)
             break;
         }
     }
-    info.generation = generation;
     return info;
 }
 
 LocaleInfo &currentInfo()
 {
-    static LocaleInfo info = makeInfo(QLocale::system(), 1);
+    static LocaleInfo info = makeInfo(QLocale::system());
     return info;
 }
 
@@ -509,9 +508,8 @@ using namespace detail;
 
 void setUserLocale(const QLocale &locale)
 {
-    LocaleInfo &info = const_cast<LocaleInfo &>(localeInfo());
-    const quint64 generation = info.generation + 1;
-    info = detail::makeInfo(locale, generation);
+    LocaleInfo &info = detail::currentInfo();
+    info = detail::makeInfo(locale);
 }
 
 QLocale userLocale()

@@ -28,7 +28,6 @@ struct LocaleInfo
     QString longTime;
     QString shortTime;
     QString am, pm;
-    quint64 generation = 0;
 };
 
 const LocaleInfo &localeInfo();
