@@ -5,7 +5,9 @@
 
 #include <tessera/FlexGrid.h>
 
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -62,6 +64,8 @@ private Q_SLOTS:
     void focusEvents();
     void selectionModeByRowWidensClip();
     void rightToLeftMirrorsClicksAndArrows();
+    void dropReportsDataAndEffect_data();
+    void dropReportsDataAndEffect();
 };
 
 void tst_FlexGridInteraction::keyboardMovesCursor_data()
@@ -481,6 +485,56 @@ void tst_FlexGridInteraction::rightToLeftMirrorsClicksAndArrows()
     QCOMPARE(grid->Col(), 2);
     QTest::keyClick(grid.get(), Qt::Key_Left);
     QCOMPARE(grid->Col(), 3);
+}
+
+void tst_FlexGridInteraction::dropReportsDataAndEffect_data()
+{
+    QTest::addColumn<int>("dropMode");
+    QTest::addColumn<int>("hostEffect"); // what the host leaves in Effect during OLEDragOver
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("manual, host accepts")
+        << 1 << 1 << QStringList{"over 0", "over 2", "drop payload"} << true;
+    QTest::newRow("manual, host refuses") << 1 << 0 << QStringList{"over 0", "over 2"} << false;
+    QTest::newRow("drops off") << 0 << 1 << QStringList{} << false;
+}
+
+void tst_FlexGridInteraction::dropReportsDataAndEffect()
+{
+    QFETCH(int, dropMode);
+    QFETCH(int, hostEffect);
+    auto grid = shownGrid(5, 4);
+    grid->setOLEDropMode(qint16(dropMode));
+    QStringList seen;
+    connect(grid.get(), &FlexGrid::OLEDragOver, grid.get(),
+            [&](QMimeData *&, qint32 &effect, qint16 &, qint16 &, float &, float &,
+                qint16 &state) {
+                seen << QStringLiteral("over %1").arg(state);
+                effect = hostEffect;
+            });
+    connect(grid.get(), &FlexGrid::OLEDragDrop, grid.get(),
+            [&](QMimeData *&data, qint32 &effect, qint16 &, qint16 &, float &x, float &) {
+                seen << QStringLiteral("drop %1").arg(data->text());
+                QVERIFY(x > 0);
+                QCOMPARE(effect, 1);
+            });
+    QMimeData mime;
+    mime.setText(QStringLiteral("payload"));
+    const QPoint at = cellMiddle(*grid, 2, 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(grid->viewport(), &enter);
+    if (enter.isAccepted()) {
+        QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(grid->viewport(), &move);
+        if (move.isAccepted()) {
+            QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(grid->viewport(), &drop);
+            QVERIFY(drop.isAccepted());
+        }
+        QTEST(move.isAccepted(), "accepted");
+    }
+    QTEST(seen, "expected");
 }
 
 QTEST_MAIN(tst_FlexGridInteraction)
