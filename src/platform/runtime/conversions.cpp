@@ -84,7 +84,7 @@ constexpr double kPow10[] = { 1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 constexpr double kNegPow10[] = { 1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6 };
 
 // 15 significant digits by one multiplication, when the product's rounding cannot be in doubt:
-// the product is below 2^53 (exact integers) and its fraction is not within its error of one half.
+// the product is an exact integer part plus a fraction not within its error of one half.
 bool fastFifteenDigits(double v, Decimal &d)
 {
     if (!(v >= 1e-5 && v < 1e15))
@@ -99,7 +99,8 @@ bool fastFifteenDigits(double v, Decimal &d)
     const double p = v * kPow10[k];
     const double whole = std::floor(p);
     const double fraction = p - whole;
-    if (std::fabs(fraction - 0.5) < 0.0625 || p >= 9007199254740992.0)
+    // Below 1e15 the product is off by at most 1/16; keep clear of one half by twice that.
+    if (p >= 1e15 || std::fabs(fraction - 0.5) < 0.125)
         return false;
     const auto r = std::uint64_t(fraction > 0.5 ? whole + 1 : whole);
     d = Decimal::fromUInt(r);
@@ -117,8 +118,7 @@ Decimal Decimal::fromDouble(double absValue)
     if (fastFifteenDigits(absValue, d))
         return d;
     // 15 significant digits: what the runtime prints, and what hides binary noise such as
-    // 0.1 + 0.2 = 0.30000000000000004.
-    // 25 digits first, then 15 with the runtime's rounding: half away from zero, also on the
+    // 0.1 + 0.2 = 0.30000000000000004. 25 digits first, then 15 with the runtime's rounding: half away from zero, also on the
     // rare exact ties where the C library would round to even.
     char buf[48];
     const auto res = std::to_chars(buf, buf + sizeof buf, absValue, std::chars_format::scientific, 24);

@@ -47,7 +47,7 @@ struct Decimal
     void roundToFraction(int places);
     // Keeps `significant` digits, half away from zero.
     void roundToSignificant(int significant);
-    // Digit at decimal position: 1 = tens..., index counted from the first digit.
+    // Digit at a position counted from the first significant one; '0' beyond the stored ones.
     char digitAt(int index) const { return index >= 0 && index < count ? digits[index] : '0'; }
 
 private:
