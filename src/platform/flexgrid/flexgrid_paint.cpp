@@ -3,12 +3,13 @@
 // focus rectangle, grid lines, pictures, text styles, word wrap, right-to-left; the symbol fonts
 // drawn through Unicode equivalents.
 //
-// paintEvent -> paintRegion (per region) -> paintCell (per cell or merged range).
+// paintEvent -> for each region, each visible cell -> paintCell (a cell or a merged range).
 #include "flexgrid_p.h"
 
 #include <QPainter>
 #include <QPaintEvent>
-#include <QSet>
+
+#include <vector>
 
 namespace tessera {
 
@@ -263,20 +264,25 @@ void FlexGrid::paintEvent(QPaintEvent *event)
             if (!clip.intersects(event->rect()))
                 continue;
             p.setClipRect(clip);
-            QSet<quint64> drawn;
+            // Merged ranges drawn in this region: their other cells are skipped without asking
+            // the model again (a long merged column costs one lookup, not one per cell).
+            std::vector<CellRange> drawn;
+            auto inDrawn = [&drawn](int r, int c) {
+                for (const CellRange &m : drawn)
+                    if (r >= m.row1 && r <= m.row2 && c >= m.col1 && c <= m.col2)
+                        return true;
+                return false;
+            };
             for (int r = rs.first; r <= rs.last; ++r) {
                 for (int c = cs.first; c <= cs.last; ++c) {
                     CellRange range{r, c, r, c};
                     if (d->mergeCells != 0) {
+                        if (inDrawn(r, c))
+                            continue;
                         range = d->model.mergedRange(r, c, d->mergeCells, d->fixedRows,
                                                      d->fixedCols);
-                        const quint64 key = (quint64(quint32(range.row1)) << 32)
-                                            | quint32(range.col1);
-                        if (range.row1 != range.row2 || range.col1 != range.col2) {
-                            if (drawn.contains(key))
-                                continue;
-                            drawn.insert(key);
-                        }
+                        if (range.row1 != range.row2 || range.col1 != range.col2)
+                            drawn.push_back(range);
                     }
                     paintCell(d.get(), ctx, range);
                 }
