@@ -1,10 +1,9 @@
 // tessera-demo: the host form that shows the grid. Run with --screenshot FILE to write a PNG
 // of the form instead of opening it (used where there is no display).
+#include "demo_form.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLabel>
-#include <QVBoxLayout>
-#include <QWidget>
 
 int main(int argc, char **argv)
 {
@@ -19,18 +18,11 @@ int main(int argc, char **argv)
     parser.addOption(screenshot);
     parser.process(app);
 
-    QWidget form;
-    form.setWindowTitle(QStringLiteral("Tessera demo"));
-    auto *layout = new QVBoxLayout(&form);
-    layout->addWidget(new QLabel(QStringLiteral(
-        "Tessera demo: the grid form is not built yet; this window stands in for it.")));
-    form.resize(640, 400);
-
+    DemoForm form;
+    form.show();
     if (parser.isSet(screenshot)) {
-        form.show();
         QApplication::processEvents();
         return form.grab().save(parser.value(screenshot)) ? 0 : 1;
     }
-    form.show();
     return QApplication::exec();
 }
