@@ -58,8 +58,11 @@ QColor FlexGridPrivate::color(qint32 ole) const
 
 void FlexGridPrivate::update()
 {
-    if (redraw)
-        q->viewport()->update();
+    // One request until the next paint: bulk writes through TextMatrix stay cheap.
+    if (!redraw || updatePending)
+        return;
+    updatePending = true;
+    q->viewport()->update();
 }
 
 void FlexGridPrivate::applyFrame()

@@ -156,6 +156,7 @@ public:
     void applyScrollBarPolicy();
     void applyCursorShape();
     void update();
+    bool updatePending = false;
     void layoutChanged(); // sizes changed: scroll bars, clamps, repaint
 
     // Fires a signal unless the grid is being destroyed.

@@ -231,6 +231,7 @@ static void paintCell(const FlexGridPrivate *d, const PaintContext &ctx, const C
 
 void FlexGrid::paintEvent(QPaintEvent *event)
 {
+    d->updatePending = false;
     if (!d->redraw)
         return;
     QPainter p(viewport());
