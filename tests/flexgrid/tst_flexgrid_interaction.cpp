@@ -47,6 +47,8 @@ class tst_FlexGridInteraction : public QObject
 private Q_SLOTS:
     void keyboardMovesCursor_data();
     void keyboardMovesCursor();
+    void keyboardStepsOverHiddenRowsAndCols_data();
+    void keyboardStepsOverHiddenRowsAndCols();
     void eventOrder_data();
     void eventOrder();
     void scrollingFollowsCursor();
@@ -107,6 +109,38 @@ void tst_FlexGridInteraction::keyboardMovesCursor()
     // Whatever the keys did, the moving end of the selection is on screen.
     QVERIFY(grid->RowIsVisible(grid->RowSel()));
     QVERIFY(grid->ColIsVisible(grid->ColSel()));
+}
+
+void tst_FlexGridInteraction::keyboardStepsOverHiddenRowsAndCols_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+
+    // 10 x 6 grid; column 2, column 5 and row 3 have zero size.
+    QTest::newRow("right over a hidden column") << "Right" << 1 << 3;
+    QTest::newRow("left back over it") << "Right,Left" << 1 << 1;
+    QTest::newRow("down over a hidden row") << "Down,Down" << 4 << 1;
+    QTest::newRow("end stops at the last shown column") << "End" << 1 << 4;
+    QTest::newRow("right at the last shown column stays") << "End,Right" << 1 << 4;
+    QTest::newRow("shift extends over hidden cells") << "S+Right,S+Down,S+Down" << 1 << 1;
+}
+
+void tst_FlexGridInteraction::keyboardStepsOverHiddenRowsAndCols()
+{
+    QFETCH(QString, keys);
+    auto grid = shownGrid(10, 6);
+    grid->setColWidth(2, 0);
+    grid->setColWidth(5, 0);
+    grid->setRowHeight(3, 0);
+    grid->setFocus();
+    pressKeys(grid.get(), keys);
+    QTEST(int(grid->Row()), "row");
+    QTEST(int(grid->Col()), "col");
+    if (keys.startsWith(QLatin1String("S+"))) {
+        QCOMPARE(grid->RowSel(), 4);
+        QCOMPARE(grid->ColSel(), 3);
+    }
 }
 
 void tst_FlexGridInteraction::eventOrder_data()

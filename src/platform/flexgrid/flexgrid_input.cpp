@@ -157,6 +157,28 @@ void FlexGrid::keyPressEvent(QKeyEvent *event)
     }
     r = std::max(d->fixedRows, std::min(r, rows - 1));
     c = std::max(d->fixedCols, std::min(c, cols - 1));
+    // Hidden (zero-size) rows and columns are stepped over in the direction of travel.
+    // Home searches to the right, End to the left; when nothing is shown that way, stay.
+    const int fromCol = extend ? d->colSel : d->col;
+    const int fromRow = extend ? d->rowSel : d->row;
+    const int dc = keyCode == 36 ? 1 : keyCode == 35 ? -1 : (c > fromCol ? 1 : -1);
+    const int dr = keyCode == 36 ? 1 : keyCode == 35 ? -1 : (r > fromRow ? 1 : -1);
+    int found = fromCol;
+    for (int k = c; k >= d->fixedCols && k < cols; k += dc) {
+        if (d->colW(k) > 0) {
+            found = k;
+            break;
+        }
+    }
+    c = found;
+    found = fromRow;
+    for (int k = r; k >= d->fixedRows && k < rows; k += dr) {
+        if (d->rowH(k) > 0) {
+            found = k;
+            break;
+        }
+    }
+    r = found;
     if (keyCode == 33 || keyCode == 34)
         d->setTopLeft(d->topRow + (keyCode == 34 ? page : -page), d->leftCol);
     if (extend)

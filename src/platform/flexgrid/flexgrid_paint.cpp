@@ -112,6 +112,8 @@ static void paintCell(const FlexGridPrivate *d, const PaintContext &ctx, const C
                           && !(containsCurrent && d->focusRect != 0);
 
     QRect rect = d->rangeRect(range);
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return; // hidden column or row
     rect.moveLeft(d->mirrorX(rect.x(), rect.width()));
 
     // Background.
