@@ -171,6 +171,7 @@ private slots:
     void textRoundTrip();
     void dimensionsKeepCells();
     void rewritingReclaimsSpace();
+    void emptyCellsCostNothing();
     void structureEdits_data();
     void structureEdits();
     void randomEditsMatchReference();
@@ -185,6 +186,7 @@ private slots:
     void sort_data();
     void sort();
     void sortMovesRowsButNotFormats();
+    void sortKeepsRowsTogether();
     void customSort();
 
     void merge_data();
@@ -192,6 +194,7 @@ private slots:
 
     void bindingReadsThrough();
     void bindingRefreshUnderFilter();
+    void bindingFollowsRecordChanges();
 };
 
 // ---- text and structure ----------------------------------------------------------------------
@@ -270,6 +273,27 @@ void TestGridModel::rewritingReclaimsSpace()
         QCOMPARE(m.text(r, 1), QStringLiteral("round 399 row %1 xxxxxxxxxxxxxxxxxx").arg(r));
     }
     QVERIFY2(m.memoryUsage() < 512 * 1024, qPrintable(QString::number(m.memoryUsage())));
+}
+
+void TestGridModel::emptyCellsCostNothing()
+{
+    GridModel m;
+    m.setCols(10);
+    m.setRows(1000000);
+    QCOMPARE(m.memoryUsage(), qint64(0));
+    // Header texts cost their own few bytes, not a column of a million handles.
+    for (int c = 0; c < 10; ++c)
+        m.setText(0, c, QStringLiteral("Header %1").arg(c));
+    QVERIFY2(m.memoryUsage() < 64 * 1024, qPrintable(QString::number(m.memoryUsage())));
+    m.setText(999999, 4, QStringLiteral("last"));
+    QCOMPARE(m.text(999999, 4), QStringLiteral("last"));
+    QCOMPARE(m.text(999998, 4), QString());
+    QCOMPARE(m.text(500000, 5), QString());
+    // Rows inserted and removed below the last written row keep the texts in place.
+    m.insertRow(10);
+    m.removeRow(20);
+    QCOMPARE(m.text(0, 3), QStringLiteral("Header 3"));
+    QCOMPARE(m.text(999999, 4), QStringLiteral("last"));
 }
 
 void TestGridModel::structureEdits_data()
@@ -594,6 +618,51 @@ void TestGridModel::sortMovesRowsButNotFormats()
     QVERIFY(!m.format(3, 1, CellAttr::BackColor).isValid());
 }
 
+void TestGridModel::sortKeepsRowsTogether()
+{
+    // Random sparse grids: sorting must move whole rows, only inside the range, in key order.
+    QRandomGenerator rng(99);
+    for (int run = 0; run < 60; ++run) {
+        GridModel m;
+        const int rows = rng.bounded(2, 40), cols = rng.bounded(1, 5);
+        m.setCols(cols);
+        m.setRows(rows);
+        for (int i = rng.bounded(rows * cols + 1); i > 0; --i) {
+            const int r = rng.bounded(rows), c = rng.bounded(cols);
+            m.setText(r, c, rng.bounded(5) == 0 ? QStringLiteral("x%1").arg(r) : QString::number(rng.bounded(10)));
+        }
+        for (int r = 0; r < rows; ++r)
+            m.setRowData(r, r);
+        auto rowKey = [&](int r) {
+            QStringList t;
+            for (int c = 0; c < cols; ++c)
+                t << m.text(r, c);
+            return t.join('|') + QLatin1Char('#') + QString::number(m.rowData(r));
+        };
+        const int first = rng.bounded(rows), last = rng.bounded(first, rows);
+        const int key = rng.bounded(cols), code = rng.bounded(3, 5);
+        QStringList before, outside;
+        for (int r = 0; r < rows; ++r)
+            (r >= first && r <= last ? before : outside) << rowKey(r);
+        m.sortRows(first, last, key, key, code);
+        QStringList after, outsideAfter;
+        for (int r = 0; r < rows; ++r)
+            (r >= first && r <= last ? after : outsideAfter) << rowKey(r);
+        QCOMPARE(outsideAfter, outside);
+        before.sort();
+        QStringList sortedAfter = after;
+        sortedAfter.sort();
+        QCOMPARE(sortedAfter, before);
+        for (int r = first; r < last; ++r) {
+            const double a = m.text(r, key).toDouble(), b = m.text(r + 1, key).toDouble();
+            QVERIFY2(code == 3 ? a <= b : a >= b, qPrintable(QStringLiteral("run %1 row %2").arg(run).arg(r)));
+            // Equal keys keep their original order (the row data is the original row).
+            if (a == b)
+                QVERIFY(m.rowData(r) < m.rowData(r + 1));
+        }
+    }
+}
+
 void TestGridModel::customSort()
 {
     GridModel m;
@@ -789,6 +858,25 @@ void TestGridModel::bindingRefreshUnderFilter()
     m.bind(nullptr, 1, 1);
     QVERIFY(!m.boundRecordset());
     QCOMPARE(column(m, 2), QStringLiteral("Age,31,17,45,12"));
+}
+
+void TestGridModel::bindingFollowsRecordChanges()
+{
+    auto rs = people();
+    rs->SetViewValue(1, 0, QStringLiteral("Ann"));
+    GridModel m;
+    m.bind(rs, 1, 0);
+    m.setMergeCol(0, true);
+    QCOMPARE(rangeText(m.mergedRange(2, 0, 1, 1, 0)), QStringLiteral("1,0-2,0"));
+    // A value changed in the record set shows at once, merging included, without a refresh.
+    rs->SetViewValue(1, 0, QStringLiteral("Bo"));
+    QCOMPARE(m.text(2, 0), QStringLiteral("Bo"));
+    QCOMPARE(rangeText(m.mergedRange(2, 0, 1, 1, 0)), QStringLiteral("2,0-2,0"));
+    // Generic sort of bound numbers sorts by value, with the written overlay taking part.
+    m.setText(4, 1, QStringLiteral("100"));
+    m.sortRows(1, 4, 1, 1, 2);
+    QCOMPARE(column(m, 1), QStringLiteral("Age,100,45,31,17"));
+    QCOMPARE(column(m, 0), QStringLiteral("Name,Di,Cy,Ann,Bo"));
 }
 
 QTEST_GUILESS_MAIN(TestGridModel)

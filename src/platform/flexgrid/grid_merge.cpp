@@ -7,6 +7,8 @@
 // horizontal run first, then the rows above and below that repeat exactly that run.
 #include "grid_model_p.h"
 
+#include <tessera/Recordset.h>
+
 namespace tessera::detail {
 
 namespace {
@@ -90,10 +92,12 @@ CellRange GridModel::mergedRange(int row, int col, int mergeCells, int fixedRows
         return single;
 
     auto &cache = d->mergeCache;
-    if (cache.version != d->version || cache.mode != mergeCells || cache.fixedRows != fixedRows
-        || cache.fixedCols != fixedCols) {
+    const quint64 stamp = d->recordset ? d->recordset->ChangeStamp() : 0;
+    if (cache.version != d->version || cache.stamp != stamp || cache.mode != mergeCells
+        || cache.fixedRows != fixedRows || cache.fixedCols != fixedCols) {
         cache = Private::MergeCache{};
         cache.version = d->version;
+        cache.stamp = stamp;
         cache.mode = mergeCells;
         cache.fixedRows = fixedRows;
         cache.fixedCols = fixedCols;

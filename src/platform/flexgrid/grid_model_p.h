@@ -41,6 +41,7 @@ struct GridModel::Private
     struct MergeCache
     {
         quint64 version = ~quint64(0);
+        quint64 stamp = 0; // the bound record set's change stamp
         int mode = -1, fixedRows = -1, fixedCols = -1;
         struct Run
         {

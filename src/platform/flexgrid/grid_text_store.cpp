@@ -30,12 +30,12 @@ void GridTextStore::setRows(int rows)
     if (rows == m_rows)
         return;
     for (auto &column : m_columns) {
-        if (column.empty())
+        if (column.size() <= size_t(rows))
             continue;
-        for (int r = rows; r < m_rows; ++r)
-            release(column[size_t(r)]);
-        column.resize(size_t(rows), kNone);
-        if (rows == 0)
+        for (size_t r = size_t(rows); r < column.size(); ++r)
+            release(column[r]);
+        column.resize(size_t(rows));
+        if (column.capacity() > 2 * column.size() + 64)
             column.shrink_to_fit();
     }
     m_rows = rows;
@@ -139,12 +139,16 @@ void GridTextStore::release(std::uint64_t h)
     }
 }
 
-std::vector<std::uint64_t> &GridTextStore::materialize(int col)
+std::uint64_t &GridTextStore::slot(int row, int col)
 {
     auto &column = m_columns[size_t(col)];
-    if (column.empty() && m_rows > 0)
-        column.assign(size_t(m_rows), kNone);
-    return column;
+    if (size_t(row) >= column.size()) {
+        // Grow by doubling, but never past the grid's rows: a filled column holds exactly them.
+        if (size_t(row) >= column.capacity())
+            column.reserve(std::min(size_t(m_rows), std::max(size_t(row) + 1, 2 * column.capacity())));
+        column.resize(size_t(row) + 1, kNone);
+    }
+    return column[size_t(row)];
 }
 
 void GridTextStore::set(int row, int col, QStringView text, bool keepEmpty)
@@ -153,10 +157,10 @@ void GridTextStore::set(int row, int col, QStringView text, bool keepEmpty)
         erase(row, col);
         return;
     }
-    auto &column = materialize(col);
-    std::uint64_t &slot = column[size_t(row)];
-    const std::uint64_t old = slot;
-    slot = store(text);
+    const std::uint64_t h = store(text);
+    std::uint64_t &cell = slot(row, col);
+    const std::uint64_t old = cell;
+    cell = h;
     release(old);
     if (isArena(old))
         compactIfWasteful();
@@ -165,7 +169,7 @@ void GridTextStore::set(int row, int col, QStringView text, bool keepEmpty)
 void GridTextStore::erase(int row, int col)
 {
     auto &column = m_columns[size_t(col)];
-    if (column.empty())
+    if (size_t(row) >= column.size())
         return;
     release(column[size_t(row)]);
     column[size_t(row)] = kNone;
@@ -174,7 +178,7 @@ void GridTextStore::erase(int row, int col)
 void GridTextStore::insertRow(int row)
 {
     for (auto &column : m_columns)
-        if (!column.empty())
+        if (size_t(row) < column.size())
             column.insert(column.begin() + row, kNone);
     ++m_rows;
 }
@@ -182,7 +186,7 @@ void GridTextStore::insertRow(int row)
 void GridTextStore::removeRow(int row)
 {
     for (auto &column : m_columns) {
-        if (column.empty())
+        if (size_t(row) >= column.size())
             continue;
         release(column[size_t(row)]);
         column.erase(column.begin() + row);
@@ -204,8 +208,10 @@ void GridTextStore::permuteRows(int first, const std::vector<int> &order)
 {
     std::vector<std::uint64_t> tmp(order.size());
     for (auto &column : m_columns) {
-        if (column.empty())
-            continue;
+        if (column.size() <= size_t(first))
+            continue; // nothing written in the rows being permuted
+        if (column.size() < size_t(first) + order.size())
+            column.resize(size_t(first) + order.size(), kNone);
         const std::uint64_t *base = column.data() + first;
         for (size_t i = 0; i < order.size(); ++i)
             tmp[i] = base[order[i]];
@@ -229,8 +235,7 @@ void GridTextStore::clear()
 void GridTextStore::clearRange(int first, int last, int col)
 {
     auto &column = m_columns[size_t(col)];
-    if (column.empty())
-        return;
+    last = std::min(last, int(column.size()) - 1);
     for (int r = first; r <= last; ++r) {
         release(column[size_t(r)]);
         column[size_t(r)] = kNone;

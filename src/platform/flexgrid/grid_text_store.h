@@ -1,5 +1,6 @@
 // GridTextStore: the grid's own cell text, column by column, as 8-byte handles into UTF-16 arenas.
-// Texts of up to three characters live in the handle itself; a column nobody wrote costs nothing.
+// Texts of up to three characters live in the handle itself. A column holds handles only down to
+// the last row written, so empty columns and the rows below the last text cost nothing.
 #pragma once
 
 #include <QString>
@@ -32,7 +33,7 @@ public:
     std::uint64_t handle(int row, int col) const
     {
         const auto &column = m_columns[size_t(col)];
-        return column.empty() ? kNone : column[size_t(row)];
+        return size_t(row) < column.size() ? column[size_t(row)] : kNone;
     }
     // The text behind a handle; valid until the next write.
     QStringView view(std::uint64_t handle) const;
@@ -65,7 +66,7 @@ private:
 
     std::uint64_t store(QStringView text);
     void release(std::uint64_t handle);
-    std::vector<std::uint64_t> &materialize(int col);
+    std::uint64_t &slot(int row, int col);
     void compactIfWasteful();
 
     int m_rows = 0;
