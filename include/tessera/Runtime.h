@@ -22,8 +22,8 @@ QLocale userLocale();
 
 // Value of the leading number of a text; 0 when the text has no such prefix. Blanks, tabs and line
 // feeds are ignored anywhere; "." is the decimal point in every locale; E or D start an exponent;
-// &H / &O read hexadecimal / octal integers (16-bit when they fit, else 32-bit). Error 6 when the
-// number does not fit in a Double (or a hexadecimal/octal one in 32 bits).
+// &H / &O read hexadecimal / octal integers (16-bit when they fit, else 32-bit, else their plain
+// value). Never raises: a number beyond the Double range gives an infinity of its sign.
 double Val(const QString &text);
 
 // True when the locale-aware conversion accepts the value.

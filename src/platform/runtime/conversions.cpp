@@ -238,6 +238,7 @@ bool parseRadixInteger(QStringView text, double &out, bool &overflow, qsizetype 
         return false;
     ++i;
     std::uint64_t value = 0;
+    double wide = 0; // the plain value, for those beyond 32 bits
     int digitCount = 0;
     for (;;) {
         skip();
@@ -254,7 +255,8 @@ bool parseRadixInteger(QStringView text, double &out, bool &overflow, qsizetype 
         if (digit < 0 || digit >= base)
             break;
         value = value * std::uint64_t(base) + std::uint64_t(digit);
-        if (value > 0xFFFFFFFFull)
+        wide = wide * base + digit;
+        if (wide > 4294967295.0)
             overflow = true;
         ++digitCount;
         ++i;
@@ -262,10 +264,11 @@ bool parseRadixInteger(QStringView text, double &out, bool &overflow, qsizetype 
     used = i;
     if (digitCount == 0)
         return false;
+    // The runtime's integer literals: 16-bit when the value fits there, else 32-bit; beyond that
+    // the plain value, so nothing is lost.
     if (overflow)
-        value = 0;
-    // The runtime's integer literals: 16-bit when the value fits there, else 32-bit.
-    if (value <= 0xFFFF)
+        out = wide;
+    else if (value <= 0xFFFF)
         out = double(qint16(quint16(value)));
     else
         out = double(qint32(quint32(value)));
@@ -535,8 +538,6 @@ double Val(const QString &text)
         qsizetype used = 0;
         if (!parseRadixInteger(s.mid(i + 1), value, overflow, used, true))
             return 0;
-        if (overflow)
-            throw Error(Error::Overflow);
         return value;
     }
     std::string ascii;
@@ -592,7 +593,8 @@ double Val(const QString &text)
         ascii.pop_back();
     double value = 0;
     if (!asciiToDouble(ascii, value))
-        throw Error(Error::Overflow);
+        return ascii[0] == '-' ? -std::numeric_limits<double>::infinity()
+                               : std::numeric_limits<double>::infinity();
     return value;
 }
 
