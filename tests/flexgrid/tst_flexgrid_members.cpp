@@ -63,6 +63,7 @@ private Q_SLOTS:
     void clip();
     void formatString_data();
     void formatString();
+    void formatStringWidthsFollowText();
     void addItemAndRemoveItem();
     void fillStyleReachesSelection_data();
     void fillStyleReachesSelection();
@@ -438,6 +439,23 @@ void tst_FlexGridMembers::formatString()
     QTEST(header, "header");
     QTEST(alignments, "alignments");
     QTEST(rowHeaders, "rowHeaders");
+}
+
+void tst_FlexGridMembers::formatStringWidthsFollowText()
+{
+    auto grid = filledGrid(3, 2);
+    grid->setFormatString(QStringLiteral("|Id|A much longer caption|Qty;|a row header of some length"));
+    QCOMPARE(grid->Cols(), 4);
+    QVERIFY(grid->ColWidth(1) > 0);
+    QVERIFY(grid->ColWidth(2) > 3 * grid->ColWidth(1));
+    QVERIFY(grid->ColWidth(3) > grid->ColWidth(1));
+    // Column 0 has no header text but takes the width of the row headers.
+    QVERIFY(grid->ColWidth(0) > grid->ColWidth(3));
+    // Without row headers, a column without a caption keeps its width.
+    auto other = filledGrid(3, 2);
+    other->setColWidth(0, 300);
+    other->setFormatString(QStringLiteral("|Name"));
+    QCOMPARE(other->ColWidth(0), 300);
 }
 
 void tst_FlexGridMembers::addItemAndRemoveItem()

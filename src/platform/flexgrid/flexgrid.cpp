@@ -291,7 +291,8 @@ void FlexGrid::setFormatString(const QString &format)
                 d->model.setText(0, c, text);
             if (alignment >= 0)
                 d->model.setColAlignment(c, alignment);
-            if (!text.isEmpty() || headerRow == 0)
+            // Widths follow the header texts; a column without one keeps its width.
+            if (!text.isEmpty())
                 d->model.setColWidth(c, fm.horizontalAdvance(text) + padding);
         }
     }
@@ -306,10 +307,11 @@ void FlexGrid::setFormatString(const QString &format)
             const QString text = parse(fields.at(r), alignment);
             if (d->fixedCols > 0 && (r > 0 || !text.isEmpty()))
                 d->model.setText(r, 0, text);
-            widest = std::max(widest, fm.horizontalAdvance(text) + padding);
+            if (!text.isEmpty())
+                widest = std::max(widest, fm.horizontalAdvance(text) + padding);
         }
-        if (d->fixedCols > 0)
-            d->model.setColWidth(0, std::max(widest, d->model.colWidth(0)));
+        if (d->fixedCols > 0 && widest > d->colW(0))
+            d->model.setColWidth(0, widest);
     }
     d->formatString = format;
     d->layoutChanged();
