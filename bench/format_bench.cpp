@@ -15,8 +15,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-template<class Fn>
-double nsPerCall(const std::vector<double> &values, Fn &&fn, qsizetype &checksum)
+template<class Fn> double nsPerCall(const std::vector<double> &values, Fn &&fn, qsizetype &checksum)
 {
     const auto start = Clock::now();
     for (double v : values)
@@ -33,7 +32,7 @@ double nsSince(Clock::time_point start, size_t calls)
 void compareLine(const char *metric, double tessera, const char *peer, double peerNs)
 {
     std::printf("compare %s tessera=%.1fns %s=%.1fns ratio=%.2f\n", metric, tessera, peer, peerNs,
-                peerNs / tessera);
+        peerNs / tessera);
 }
 
 } // namespace
@@ -55,12 +54,15 @@ int main()
     // and taking turns keeps a busy spell from falling on one contender only.
     double tessera = 1e300, number = 1e300, qlocale = 1e300;
     for (int round = 0; round < 5; ++round) {
-        tessera = std::min(tessera, nsPerCall(
-            values, [&](double v) { return tessera::Format(v, expression); }, checksum));
-        number = std::min(number, nsPerCall(
-            values, [](double v) { return QString::number(v, 'f', 2); }, checksum));
-        qlocale = std::min(qlocale, nsPerCall(
-            values, [&](double v) { return locale.toString(v, 'f', 2); }, checksum));
+        tessera = std::min(tessera,
+            nsPerCall(
+                values, [&](double v) { return tessera::Format(v, expression); }, checksum));
+        number = std::min(number,
+            nsPerCall(
+                values, [](double v) { return QString::number(v, 'f', 2); }, checksum));
+        qlocale = std::min(qlocale,
+            nsPerCall(
+                values, [&](double v) { return locale.toString(v, 'f', 2); }, checksum));
     }
 
     // Same texts as Qt's grouped form, apart from ties that Qt rounds differently.
@@ -73,7 +75,7 @@ int main()
     std::printf("%-34s %10.1f\n", "QString::number(v, 'f', 2)", number);
     std::printf("%-34s %10.1f\n", "QLocale::toString(v, 'f', 2)", qlocale);
     std::printf("texts differing from QLocale in the first 10,000: %d (checksum %lld)\n", differ,
-                static_cast<long long>(checksum));
+        static_cast<long long>(checksum));
     compareLine("format_1m", tessera, "qlocale", qlocale);
     compareLine("format_1m", tessera, "qstring_number", number);
 

@@ -20,8 +20,7 @@ QLocale localeNamed(const QString &name)
 
 } // namespace
 
-class tst_Conversions : public QObject
-{
+class tst_Conversions : public QObject {
     Q_OBJECT
 
 private slots:
@@ -215,7 +214,7 @@ void tst_Conversions::numericValues_data()
     QTest::newRow("empty") << QVariant() << false << error;
     QTest::newRow("null") << tessera::Null() << false << error;
     QTest::newRow("date") << QVariant(QDate(1900, 1, 1)) << false << 2.0;
-    QTest::newRow("list") << QVariant(QStringList{ QStringLiteral("1") }) << false << error;
+    QTest::newRow("list") << QVariant(QStringList { QStringLiteral("1") }) << false << error;
 }
 
 void tst_Conversions::numericValues()
@@ -386,8 +385,7 @@ void tst_Conversions::typeName()
 // Date serials round-trip, including before the epoch where the time counts backwards.
 void tst_Conversions::dateSerials()
 {
-    const struct
-    {
+    const struct {
         QDateTime dt;
         double serial;
     } cases[] = {

@@ -20,8 +20,7 @@ QLocale localeNamed(const QString &name)
 
 } // namespace
 
-class tst_Format : public QObject
-{
+class tst_Format : public QObject {
     Q_OBJECT
 
 private slots:
@@ -374,18 +373,22 @@ void tst_Format::hostileInput_data()
     const double inf = std::numeric_limits<double>::infinity();
     QTest::newRow("huge grouped") << QVariant(1e300) << QStringLiteral("#,##0")
                                   << QStringLiteral("1") + QStringLiteral(",000").repeated(100);
-    QTest::newRow("nan") << QVariant(std::nan("")) << QStringLiteral("0.00") << QStringLiteral("NaN");
-    QTest::newRow("infinity") << QVariant(inf) << QStringLiteral("#,##0") << QStringLiteral("Infinity");
-    QTest::newRow("minus infinity") << QVariant(-inf) << QStringLiteral("0") << QStringLiteral("-Infinity");
-    QTest::newRow("infinity as date") << QVariant(inf) << QStringLiteral("dd/mm/yyyy")
-                                      << QStringLiteral("Infinity");
+    QTest::newRow("nan") << QVariant(std::nan("")) << QStringLiteral("0.00")
+                         << QStringLiteral("NaN");
+    QTest::newRow("infinity") << QVariant(inf) << QStringLiteral("#,##0")
+                              << QStringLiteral("Infinity");
+    QTest::newRow("minus infinity")
+        << QVariant(-inf) << QStringLiteral("0") << QStringLiteral("-Infinity");
+    QTest::newRow("infinity as date")
+        << QVariant(inf) << QStringLiteral("dd/mm/yyyy") << QStringLiteral("Infinity");
     QTest::newRow("only semicolons") << QVariant(5) << QStringLiteral(";;;") << QStringLiteral("5");
     QTest::newRow("lone quote") << QVariant(5) << QStringLiteral("\"") << QStringLiteral("");
     QTest::newRow("lone backslash") << QVariant(5) << QStringLiteral("\\") << QStringLiteral("");
     QTest::newRow("lone point") << QVariant(5.0) << QStringLiteral(".") << QStringLiteral("5.");
-    QTest::newRow("E without digits") << QVariant(5) << QStringLiteral("0E+") << QStringLiteral("5E+");
-    QTest::newRow("max int64") << QVariant(std::numeric_limits<qint64>::min()) << QStringLiteral("0")
-                               << QStringLiteral("-9223372036854775808");
+    QTest::newRow("E without digits")
+        << QVariant(5) << QStringLiteral("0E+") << QStringLiteral("5E+");
+    QTest::newRow("max int64") << QVariant(std::numeric_limits<qint64>::min())
+                               << QStringLiteral("0") << QStringLiteral("-9223372036854775808");
 }
 
 void tst_Format::hostileInput()
@@ -427,8 +430,8 @@ void tst_Format::fifteenDigitsMatchPrintf()
         const QString expected = QString::asprintf("%.14E", v);
         const QString actual = Format(v, expression);
         QVERIFY2(actual == expected,
-                 qPrintable(QString::asprintf("%.17g: ", v) + actual + QLatin1String(" != ")
-                            + expected));
+            qPrintable(
+                QString::asprintf("%.17g: ", v) + actual + QLatin1String(" != ") + expected));
     }
 }
 
@@ -446,13 +449,14 @@ void tst_Format::randomExpressionsTreatNumericTextAsNumber()
             const int length = rng.bounded(1, 16);
             for (int k = 0; k < length; ++k)
                 expression += alphabet[rng.bounded(int(alphabet.size()))];
-            double v = i % 4 == 0 ? specials[(i / 4) % std::size(specials)]
-                                  : (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(-6, 12));
+            double v = i % 4 == 0
+                ? specials[(i / 4) % std::size(specials)]
+                : (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(-6, 12));
             const QString asNumber = Format(v, expression);
             const QString asText = Format(tessera::CStr(QVariant(v)), expression);
             QVERIFY2(asNumber == asText,
-                     qPrintable(QString::asprintf("%.17g with ", v) + expression + QLatin1String(": ")
-                                + asNumber + QLatin1String(" != ") + asText));
+                qPrintable(QString::asprintf("%.17g with ", v) + expression + QLatin1String(": ")
+                    + asNumber + QLatin1String(" != ") + asText));
         }
     }
 }

@@ -74,13 +74,13 @@ const LocaleInfo &localeInfo()
     return currentInfo();
 }
 
-// ---- Decimal -------------------------------------------------------------------------------------
+// ---- Decimal
+// -------------------------------------------------------------------------------------
 
 namespace {
 
-constexpr double kPow10[] = { 1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                              1e16, 1e17, 1e18, 1e19, 1e20 };
+constexpr double kPow10[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12,
+    1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20 };
 constexpr double kNegPow10[] = { 1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6 };
 
 // 15 significant digits by one multiplication, when the product's rounding cannot be in doubt:
@@ -118,10 +118,11 @@ Decimal Decimal::fromDouble(double absValue)
     if (fastFifteenDigits(absValue, d))
         return d;
     // 15 significant digits: what the runtime prints, and what hides binary noise such as
-    // 0.1 + 0.2 = 0.30000000000000004. 25 digits first, then 15 with the runtime's rounding: half away from zero, also on the
-    // rare exact ties where the C library would round to even.
+    // 0.1 + 0.2 = 0.30000000000000004. 25 digits first, then 15 with the runtime's rounding: half
+    // away from zero, also on the rare exact ties where the C library would round to even.
     char buf[48];
-    const auto res = std::to_chars(buf, buf + sizeof buf, absValue, std::chars_format::scientific, 24);
+    const auto res
+        = std::to_chars(buf, buf + sizeof buf, absValue, std::chars_format::scientific, 24);
     const char *p = buf;
     const char *end = res.ptr;
     while (p < end && *p != 'e') {
@@ -208,15 +209,16 @@ void Decimal::roundToSignificant(int significant)
     roundAt(significant);
 }
 
-// ---- radix integers -------------------------------------------------------------------------------
+// ---- radix integers
+// -------------------------------------------------------------------------------
 
 static bool isValBlank(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n');
 }
 
-bool parseRadixInteger(QStringView text, double &out, bool &overflow, qsizetype &used,
-                       bool skipBlanks)
+bool parseRadixInteger(
+    QStringView text, double &out, bool &overflow, qsizetype &used, bool skipBlanks)
 {
     overflow = false;
     qsizetype i = 0;
@@ -401,7 +403,7 @@ bool parseLocaleNumber(QStringView text, const LocaleInfo &info, double &out)
             ascii += '.';
             i += info.decimal.size();
         } else if (!inFraction && mantissaDigits > 0
-                   && (startsWithAt(text, i, info.group) || (spaceGroups && c == QLatin1Char(' ')))) {
+            && (startsWithAt(text, i, info.group) || (spaceGroups && c == QLatin1Char(' ')))) {
             i += c == QLatin1Char(' ') ? 1 : info.group.size();
         } else {
             break;
@@ -507,7 +509,8 @@ QString doubleToText(double value, const LocaleInfo &info, int significant)
 
 using namespace detail;
 
-// ---- public conversions ---------------------------------------------------------------------------
+// ---- public conversions
+// ---------------------------------------------------------------------------
 
 void setUserLocale(const QLocale &locale)
 {
@@ -802,9 +805,8 @@ int CompareVariants(const QVariant &a, const QVariant &b)
     if (aEmpty && bEmpty)
         return 0;
     auto isText = [](const QVariant &v) { return isTextType(v.typeId()); };
-    auto isNum = [](const QVariant &v) {
-        return isNumberType(v.typeId()) || isDateType(v.typeId());
-    };
+    auto isNum
+        = [](const QVariant &v) { return isNumberType(v.typeId()) || isDateType(v.typeId()); };
     auto cmpDouble = [](double x, double y) {
         // NaN sorts first, so the order stays total.
         if (std::isnan(x) || std::isnan(y))

@@ -20,26 +20,25 @@ using namespace detail;
 
 namespace {
 
-// ---- parsed form ----------------------------------------------------------------------------------
+// ---- parsed form
+// ----------------------------------------------------------------------------------
 
 enum class Tok : quint8 {
-    Literal,   // text shown as it is
-    IntDigit,  // 0 or # before the decimal point
+    Literal, // text shown as it is
+    IntDigit, // 0 or # before the decimal point
     FracDigit, // 0 or # after it
-    Point,     // the decimal point (the locale's separator)
-    Percent,   // % (the value was scaled by 100)
-    Exponent,  // E+ E- e+ e- with their digits
+    Point, // the decimal point (the locale's separator)
+    Percent, // % (the value was scaled by 100)
+    Exponent, // E+ E- e+ e- with their digits
 };
 
-struct Token
-{
+struct Token {
     Tok kind;
     char16_t placeholder = 0; // '0' or '#'
-    QString text;             // literal text; the letter E or e for Exponent
+    QString text; // literal text; the letter E or e for Exponent
 };
 
-struct Section
-{
+struct Section {
     enum Kind : quint8 { Number, Date, Literals, Blank };
     Kind kind = Blank;
     std::vector<Token> tokens;
@@ -47,7 +46,7 @@ struct Section
     int intCount = 0;
     int fracCount = 0;
     int lastZeroFrac = 0; // 1-based position of the last 0 after the point
-    int shift = 0;        // power of ten applied before layout (%: +2, scaling comma: -3)
+    int shift = 0; // power of ten applied before layout (%: +2, scaling comma: -3)
     bool grouping = false;
     bool scientific = false;
     bool expPlus = false;
@@ -75,13 +74,13 @@ enum class Named : quint8 {
     ShortTime,
 };
 
-struct ParsedFormat
-{
+struct ParsedFormat {
     Named named = Named::None;
     std::vector<Section> sections; // at most four
 };
 
-// ---- parser -----------------------------------------------------------------------------------------
+// ---- parser
+// -----------------------------------------------------------------------------------------
 
 void appendLiteral(std::vector<Token> &tokens, const QString &text)
 {
@@ -153,8 +152,8 @@ Section parseSection(QStringView raw)
             if (state == Exp)
                 state = Tail;
         } else if ((u == u'E' || u == u'e') && (state == Int || state == Frac) && i + 2 < n
-                   && (raw[i + 1] == QLatin1Char('+') || raw[i + 1] == QLatin1Char('-'))
-                   && (raw[i + 2] == QLatin1Char('0') || raw[i + 2] == QLatin1Char('#'))) {
+            && (raw[i + 1] == QLatin1Char('+') || raw[i + 1] == QLatin1Char('-'))
+            && (raw[i + 2] == QLatin1Char('0') || raw[i + 2] == QLatin1Char('#'))) {
             tokens.push_back({ Tok::Exponent, 0, QString(c) });
             s.scientific = true;
             s.expPlus = raw[i + 1] == QLatin1Char('+');
@@ -222,8 +221,7 @@ Section parseSection(QStringView raw)
 
 Named namedFormat(const QString &expression)
 {
-    static const struct
-    {
+    static const struct {
         const char *name;
         Named named;
     } table[] = {
@@ -304,13 +302,13 @@ std::shared_ptr<const ParsedFormat> parseFormat(const QString &expression)
     return parsed;
 }
 
-// ---- cache -------------------------------------------------------------------------------------------
+// ---- cache
+// -------------------------------------------------------------------------------------------
 
 // The parsed form does not depend on the locale: separators are looked up while laying out.
 const ParsedFormat &parsedFormat(const QString &expression)
 {
-    struct Cache
-    {
+    struct Cache {
         QString lastExpression;
         std::shared_ptr<const ParsedFormat> last;
         QHash<QString, std::shared_ptr<const ParsedFormat>> entries;
@@ -330,10 +328,10 @@ const ParsedFormat &parsedFormat(const QString &expression)
     return *cache.last;
 }
 
-// ---- number layout ------------------------------------------------------------------------------------
+// ---- number layout
+// ------------------------------------------------------------------------------------
 
-struct Number
-{
+struct Number {
     Decimal digits; // absolute value
     bool negative = false;
     double value = 0; // for non-finite values, dates and Yes/No
@@ -375,8 +373,7 @@ Number numberFromUnsigned(quint64 v)
 }
 
 // Collects the text of one value without a heap allocation per character.
-class TextBuffer
-{
+class TextBuffer {
 public:
     void operator+=(QLatin1Char c) { m_data.append(char16_t(c.unicode())); }
     void operator+=(QChar c) { m_data.append(c.unicode()); }
@@ -536,8 +533,8 @@ QString integerText(const Number &n)
 
 QString dateFromSerial(double serial, QStringView pattern, Named named, const LocaleInfo &info);
 
-QString formatNumber(const Number &n, bool isInteger, const ParsedFormat &pf,
-                     const LocaleInfo &info)
+QString formatNumber(
+    const Number &n, bool isInteger, const ParsedFormat &pf, const LocaleInfo &info)
 {
     switch (pf.named) {
     case Named::GeneralNumber:
@@ -597,8 +594,8 @@ QString formatNumber(const Number &n, bool isInteger, const ParsedFormat &pf,
     return layoutNumber(n.digits, *section, sign, info);
 }
 
-QString formatDateValue(const QDateTime &dt, QStringView pattern, Named named,
-                        const LocaleInfo &info)
+QString formatDateValue(
+    const QDateTime &dt, QStringView pattern, Named named, const LocaleInfo &info)
 {
     if (!dt.isValid())
         return QString();

@@ -12,17 +12,16 @@
 namespace tessera::detail {
 
 // What the services need from the user locale, read once per setUserLocale.
-struct LocaleInfo
-{
+struct LocaleInfo {
     QLocale locale;
-    QString decimal;       // decimal separator
-    QString group;         // thousands separator
-    QString currency;      // currency symbol
-    QString currencyPos;   // currency pattern for positive amounts, "1" stands for the number
-    QString currencyNeg;   // the same for negative amounts
+    QString decimal; // decimal separator
+    QString group; // thousands separator
+    QString currency; // currency symbol
+    QString currencyPos; // currency pattern for positive amounts, "1" stands for the number
+    QString currencyNeg; // the same for negative amounts
     QString dateSeparator; // "/" in en_US
     QString timeSeparator; // ":"
-    QString shortDate;     // runtime-style date pattern ("M/d/yyyy")
+    QString shortDate; // runtime-style date pattern ("M/d/yyyy")
     QString longDate;
     QString mediumDate;
     QString longTime;
@@ -34,8 +33,7 @@ const LocaleInfo &localeInfo();
 
 // A finite non-negative number as decimal digits: value = 0.d1d2...dn * 10^exp.
 // At most 40 significant digits are kept (doubles give 15, 64-bit integers up to 20).
-struct Decimal
-{
+struct Decimal {
     char digits[40];
     int count = 0; // 0 means the value is zero
     int exp = 0;
@@ -59,8 +57,8 @@ private:
 bool parseLocaleNumber(QStringView text, const LocaleInfo &info, double &out);
 // &H / &O integers: `text` starts after the ampersand. Returns false when no digit follows.
 // Sets overflow when the value does not fit in 32 bits. `used` receives the characters read.
-bool parseRadixInteger(QStringView text, double &out, bool &overflow, qsizetype &used,
-                       bool skipBlanks);
+bool parseRadixInteger(
+    QStringView text, double &out, bool &overflow, qsizetype &used, bool skipBlanks);
 
 // Plain text of a number as the runtime prints it (CStr), in the given locale: 15 significant
 // digits for a Double, 7 for a Single.
