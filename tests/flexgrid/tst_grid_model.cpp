@@ -3,6 +3,7 @@
 #include "grid_model.h"
 
 #include <tessera/Recordset.h>
+#include <tessera/Runtime.h>
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -195,6 +196,7 @@ private slots:
     void bindingReadsThrough();
     void bindingRefreshUnderFilter();
     void bindingFollowsRecordChanges();
+    void bindingSortsByTypedValues();
 };
 
 // ---- text and structure ----------------------------------------------------------------------
@@ -877,6 +879,35 @@ void TestGridModel::bindingFollowsRecordChanges()
     m.sortRows(1, 4, 1, 1, 2);
     QCOMPARE(column(m, 1), QStringLiteral("Age,100,45,31,17"));
     QCOMPARE(column(m, 0), QStringLiteral("Name,Di,Cy,Ann,Bo"));
+}
+
+void TestGridModel::bindingSortsByTypedValues()
+{
+    // With a decimal comma the shown texts are "9,9" and "9,1"; the sort must use the numbers.
+    const QLocale saved = tessera::userLocale();
+    tessera::setUserLocale(QLocale(QLocale::Italian, QLocale::Italy));
+    auto rs = std::make_shared<tessera::Recordset>();
+    rs->Fields().Append(QStringLiteral("Tag"), tessera::adVarWChar, 10);
+    rs->Fields().Append(QStringLiteral("V"), tessera::adDouble);
+    rs->Open();
+    const QList<std::pair<QString, double>> rows{{"a", 9.9}, {"b", 9.1}, {"c", 10}, {"d", -0.5}};
+    for (const auto &[tag, v] : rows) {
+        rs->AddNew();
+        rs->setCollect(QStringLiteral("Tag"), tag);
+        rs->setCollect(QStringLiteral("V"), v);
+        rs->Update();
+    }
+    GridModel m;
+    m.bind(rs, 1, 0);
+    m.sortRows(1, 4, 1, 1, 3);
+    const QString numeric = column(m, 0);
+    const QString shown = m.text(2, 1);
+    m.sortRows(1, 4, 1, 1, 2);
+    const QString genericDesc = column(m, 0);
+    tessera::setUserLocale(saved);
+    QCOMPARE(shown, QStringLiteral("9,1"));
+    QCOMPARE(numeric, QStringLiteral("Tag,d,b,a,c"));
+    QCOMPARE(genericDesc, QStringLiteral("Tag,c,a,b,d"));
 }
 
 QTEST_GUILESS_MAIN(TestGridModel)

@@ -3,6 +3,8 @@
 // positions. Cell formats stay where they are: they belong to the cell position, not the row.
 #include "grid_model_p.h"
 
+#include <tessera/Recordset.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -142,6 +144,32 @@ void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code
     const bool descending = (code % 2) == 0;
     std::vector<KeyColumn> keys(size_t(keyCol2 - keyCol1 + 1));
     QString scratch;
+    // A bound cell's number comes from the record's typed value: no text to format and parse,
+    // and no trouble with the user's decimal separator.
+    auto numberAt = [&](int row, int col, bool *whole) -> double {
+        if (d->text.handle(row, col) == GridTextStore::kNone && d->readsThrough(row, col)) {
+            const QVariant v = d->recordset->ViewValue(d->rowSource[size_t(row)],
+                                                       d->colInfo[size_t(col)].field);
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+            case QMetaType::SChar:
+            case QMetaType::UChar:
+            case QMetaType::Float:
+            case QMetaType::Double:
+                if (whole)
+                    *whole = true;
+                return v.toDouble();
+            default:
+                break;
+            }
+        }
+        return leadingNumber(d->view(row, col, scratch), whole);
+    };
     for (int c = keyCol1; c <= keyCol2; ++c) {
         KeyColumn &k = keys[size_t(c - keyCol1)];
         switch (code) {
@@ -149,7 +177,7 @@ void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code
         case SortNumericDescending:
             k.numbers.resize(size_t(n));
             for (int i = 0; i < n; ++i)
-                k.numbers[size_t(i)] = leadingNumber(d->view(first + i, c, scratch), nullptr);
+                k.numbers[size_t(i)] = numberAt(first + i, c, nullptr);
             break;
         case SortGenericAscending:
         case SortGenericDescending:
@@ -157,14 +185,13 @@ void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code
             k.isNumber.resize(size_t(n));
             k.texts.resize(size_t(n));
             for (int i = 0; i < n; ++i) {
-                const QStringView v = d->view(first + i, c, scratch);
                 bool whole = false;
-                const double x = leadingNumber(v, &whole);
+                const double x = numberAt(first + i, c, &whole);
                 k.isNumber[size_t(i)] = whole;
                 if (whole)
                     k.numbers[size_t(i)] = x;
                 else
-                    k.texts[size_t(i)] = v.toString();
+                    k.texts[size_t(i)] = d->view(first + i, c, scratch).toString();
             }
             break;
         case SortStringNoCaseAscending:
