@@ -90,6 +90,13 @@ bool FlexGrid::event(QEvent *event)
             return true;
         }
     }
+    if (event->type() == QEvent::FontChange && QWidget::font() != d->font) {
+        // A font from the parent or a style sheet is the grid font too.
+        d->font = QWidget::font();
+        d->layoutChanged();
+    } else if (event->type() == QEvent::PaletteChange) {
+        d->update(); // system colours follow the palette
+    }
     return QAbstractScrollArea::event(event);
 }
 
