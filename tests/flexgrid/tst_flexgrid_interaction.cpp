@@ -380,34 +380,49 @@ void tst_FlexGridInteraction::doubleClick()
 void tst_FlexGridInteraction::resizeColumnByDraggingBorder_data()
 {
     QTest::addColumn<int>("allowUserResizing");
+    QTest::addColumn<bool>("dragRowBorder"); // else a column border
     QTest::addColumn<bool>("resizes");
-    QTest::newRow("none") << 0 << false;
-    QTest::newRow("columns") << 1 << true;
-    QTest::newRow("rows only") << 2 << false;
-    QTest::newRow("both") << 3 << true;
+    QTest::newRow("none, column") << 0 << false << false;
+    QTest::newRow("columns, column") << 1 << false << true;
+    QTest::newRow("rows, column") << 2 << false << false;
+    QTest::newRow("both, column") << 3 << false << true;
+    QTest::newRow("none, row") << 0 << true << false;
+    QTest::newRow("columns, row") << 1 << true << false;
+    QTest::newRow("rows, row") << 2 << true << true;
+    QTest::newRow("both, row") << 3 << true << true;
 }
 
 void tst_FlexGridInteraction::resizeColumnByDraggingBorder()
 {
     QFETCH(int, allowUserResizing);
+    QFETCH(bool, dragRowBorder);
     QFETCH(bool, resizes);
     auto grid = shownGrid(6, 4);
     grid->setAllowUserResizing(qint16(allowUserResizing));
-    const int before = colPixels(*grid, 1);
-    // The right border of column 1 in the fixed row.
-    const QPoint border = cellTopLeft(*grid, 0, 1) + QPoint(before - 1, 5);
-    const QPoint target = border + QPoint(40, 0);
+    const int colBefore = colPixels(*grid, 1), rowBefore = grid->RowHeight(2) / 15;
+    // The right border of column 1 in the fixed row, or the bottom border of row 2 in the
+    // fixed column; dragged 40 pixels right or 20 down.
+    const QPoint border = dragRowBorder ? cellTopLeft(*grid, 2, 0) + QPoint(5, rowBefore - 1)
+                                        : cellTopLeft(*grid, 0, 1) + QPoint(colBefore - 1, 5);
+    const QPoint target = border + (dragRowBorder ? QPoint(0, 20) : QPoint(40, 0));
     QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, border);
     QMouseEvent move(QEvent::MouseMove, target, grid->viewport()->mapToGlobal(target),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(grid->viewport(), &move);
     QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, target);
     if (resizes) {
-        QVERIFY(qAbs(grid->ColWidth(1) / 15 - (before + 40)) <= 1);
-        QCOMPARE(grid->Col(), 1); // resizing is not a click on the header
+        if (dragRowBorder)
+            QVERIFY(qAbs(grid->RowHeight(2) / 15 - (rowBefore + 20)) <= 1);
+        else
+            QVERIFY(qAbs(grid->ColWidth(1) / 15 - (colBefore + 40)) <= 1);
+        // Resizing is not a click on the header: the selection stays.
+        QCOMPARE(grid->Row(), 1);
+        QCOMPARE(grid->Col(), 1);
         QCOMPARE(grid->RowSel(), 1);
+        QCOMPARE(grid->ColSel(), 1);
     } else {
         QCOMPARE(grid->ColWidth(1), -1);
+        QCOMPARE(grid->RowHeight(2) / 15, rowBefore);
     }
 }
 
