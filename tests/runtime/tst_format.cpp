@@ -68,7 +68,10 @@ void tst_Format::numbers_data()
     row("binary 2.675", "en", 2.675, "0.00", "2.68");
     row("binary 1.005", "en", 1.005, "0.00", "1.01");
     row("sum noise hidden", "en", 0.1 + 0.2, "0.0000000000", "0.3000000000");
+    row("half is not rounded to even", "en", 2.5, "0", "3");
     row("negative half away from zero", "en", -2.5, "0", "-3");
+    row("exact tie in the 15th digit", "en", 755091534823234.5, "0", "755091534823235");
+    row("binary 0.145", "en", 0.145, "0.00", "0.15");
     row("carry into new digit", "en", 999.995, "#,##0.00", "1,000.00");
     row("carry from 9.5", "en", 9.5, "0", "10");
     row("below half stays", "en", 0.4999, "0", "0");

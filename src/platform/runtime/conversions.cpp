@@ -4,6 +4,7 @@
 
 #include <tessera/Runtime.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -83,26 +84,37 @@ constexpr double kPow10[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 
     1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20 };
 constexpr double kNegPow10[] = { 1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6 };
 
-// 15 significant digits by one multiplication, when the product's rounding cannot be in doubt:
-// the product is an exact integer part plus a fraction not within its error of one half.
+double pow10(int n)
+{
+    return n >= 0 ? kPow10[n] : kNegPow10[-n];
+}
+
+// 15 significant digits by one multiplication. The product's rounding error is recovered exactly
+// with a fused multiply-add, so the rounding of the 15th digit is decided on the exact value.
 bool fastFifteenDigits(double v, Decimal &d)
 {
     if (!(v >= 1e-5 && v < 1e15))
         return false;
     // e: the number of integer digits, 10^(e-1) <= v < 10^e.
-    int e = 15;
-    while (e > -4 && v < (e >= 1 ? kPow10[e - 1] : kNegPow10[1 - e]))
+    int binaryExp = 0;
+    std::frexp(v, &binaryExp);
+    int e = std::clamp(int(std::floor((binaryExp - 1) * 0.30102999566398120)) + 1, -4, 15);
+    while (e > -4 && v < pow10(e - 1))
         --e;
+    while (e < 15 && v >= pow10(e))
+        ++e;
     const int k = 15 - e;
     if (k < 0 || k > 20)
         return false;
-    const double p = v * kPow10[k];
-    const double whole = std::floor(p);
-    const double fraction = p - whole;
-    // Below 1e15 the product is off by at most 1/16; keep clear of one half by twice that.
-    if (p >= 1e15 || std::fabs(fraction - 0.5) < 0.125)
+    const double scale = kPow10[k];
+    const double p = v * scale;
+    if (p >= 1e15)
         return false;
-    const auto r = std::uint64_t(fraction > 0.5 ? whole + 1 : whole);
+    const double error = std::fma(v, scale, -p); // v * scale == p + error, exactly
+    const double whole = std::floor(p);
+    // The sign of (exact fraction - 1/2); a tie rounds away from zero.
+    const double aboveHalf = (p - whole - 0.5) + error;
+    const auto r = std::uint64_t(whole) + (aboveHalf >= 0 ? 1 : 0);
     d = Decimal::fromUInt(r);
     d.exp -= k;
     return true;
