@@ -32,7 +32,13 @@ bool IsNumeric(const QVariant &value);
 // Locale-aware conversion to a number; Error 13 when the value is not numeric.
 double CDbl(const QVariant &value);
 
-// Formats a value with a format expression, in the user's locale.
+// Formats a value with a format expression, in the user's locale. Numbers (and Booleans as -1/0,
+// numeric texts as their number) go through the section for their sign: one section puts "-"
+// before a negative, unless it rounds to all zeros; a second section shows negatives without
+// sign, a third shows exact zero, a fourth Empty and Null (which otherwise give ""). Digits are
+// the value's 15 significant ones (7 for a Single), rounded half away from zero. A text that is
+// not numeric comes back unchanged; an empty expression gives CStr. An expression whose first
+// section has date tokens and no digit placeholders reads numbers as date serials.
 QString Format(const QVariant &value, const QString &expression = QString());
 
 // Text-to-Boolean conversion; Error 13 when the value has none.
