@@ -54,6 +54,7 @@ private Q_SLOTS:
     void scrollingFollowsCursor();
     void pageKeysMoveByAPage();
     void scrollBarAndTopRowAgree();
+    void scrollPositionSetBeforeShow();
     void mouseClickAndDragSelect();
     void headerClicksSelectWholeRowsAndCols_data();
     void headerClicksSelectWholeRowsAndCols();
@@ -276,6 +277,24 @@ void tst_FlexGridInteraction::scrollBarAndTopRowAgree()
     // Scrolled cells move; fixed column 0 stays at the left edge.
     QCOMPARE(grid->ColPos(0), grid->viewport()->x() * 15);
     QCOMPARE(grid->ColPos(7), grid->ColPos(0) + 64 * 15);
+}
+
+void tst_FlexGridInteraction::scrollPositionSetBeforeShow()
+{
+    FlexGrid grid;
+    grid.resize(300, 200);
+    grid.setRows(100);
+    grid.setCols(20);
+    grid.setTopRow(50);
+    grid.setLeftCol(6);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QCOMPARE(grid.TopRow(), 50);
+    QCOMPARE(grid.LeftCol(), 6);
+    // Once laid out, positions past the end are clamped so the last row ends the view.
+    grid.setTopRow(99);
+    QVERIFY(grid.TopRow() < 99);
+    QVERIFY(grid.RowIsVisible(99));
 }
 
 void tst_FlexGridInteraction::mouseClickAndDragSelect()

@@ -115,6 +115,9 @@ int FlexGridPrivate::maxTopRow() const
     const int rows = model.rows();
     if (rows <= fixedRows)
         return fixedRows;
+    // Until the grid is laid out its viewport size means nothing; the first resize clamps.
+    if (!q->isVisible() && q->testAttribute(Qt::WA_PendingResizeEvent))
+        return rows - 1;
     const int avail = q->viewport()->height() - fixedHeight();
     const qint64 total = rowStart(rows);
     const qint64 target = total - std::max(avail, 0);
@@ -131,6 +134,8 @@ int FlexGridPrivate::maxLeftCol() const
     const int cols = model.cols();
     if (cols <= fixedCols)
         return fixedCols;
+    if (!q->isVisible() && q->testAttribute(Qt::WA_PendingResizeEvent))
+        return cols - 1;
     const int avail = q->viewport()->width() - fixedWidth();
     const qint64 total = colStart(cols);
     const qint64 target = total - std::max(avail, 0);
