@@ -402,4 +402,4 @@ void tst_Conversions::dateSerials()
 }
 
 QTEST_GUILESS_MAIN(tst_Conversions)
-#include "tst_conversions.moc"
+#include "tst_runtime_conversions.moc"

@@ -465,4 +465,4 @@ void tst_Format::randomExpressionsTreatNumericTextAsNumber()
 }
 
 QTEST_GUILESS_MAIN(tst_Format)
-#include "tst_format.moc"
+#include "tst_runtime_format.moc"
