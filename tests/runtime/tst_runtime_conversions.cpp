@@ -322,6 +322,7 @@ void tst_Conversions::compare_data()
     row("numbers", 2, 10, -1);
     row("mixed number types", 2.5, 2, 1);
     row("equal numbers", 3, 3.0, 0);
+    row("large integers exact", qlonglong(9007199254740993LL), qlonglong(9007199254740992LL), 1);
     row("texts are binary", QStringLiteral("10"), QStringLiteral("9"), -1);
     row("case matters", QStringLiteral("B"), QStringLiteral("a"), -1);
     row("equal texts", QStringLiteral("x"), QStringLiteral("x"), 0);

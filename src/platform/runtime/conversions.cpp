@@ -840,6 +840,15 @@ int CompareVariants(const QVariant &a, const QVariant &b)
         const int c = a.toString().compare(b.toString(), Qt::CaseSensitive);
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
+    // 64-bit integers beyond 2^53 stay exact.
+    auto isSigned = [](int t) {
+        return t == QMetaType::Int || t == QMetaType::LongLong || t == QMetaType::Short
+            || t == QMetaType::Long || t == QMetaType::SChar || t == QMetaType::Char;
+    };
+    if (isSigned(a.typeId()) && isSigned(b.typeId())) {
+        const qint64 x = a.toLongLong(), y = b.toLongLong();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
     double x = 0, y = 0;
     const bool xOk = toNumber(a, x), yOk = toNumber(b, y);
     if (xOk && yOk && (isNum(a) || isNum(b)))
