@@ -49,6 +49,39 @@ std::uint32_t GridFormats::Layers::intern(const QVariant &v)
     return std::uint32_t(n);
 }
 
+void GridFormats::Layers::addToIndex(std::uint32_t i) const
+{
+    const CellRange &r = ranges[i].r;
+    if (!isShort(r)) {
+        tall.push_back(i);
+        return;
+    }
+    const int b1 = r.row1 / kBlockRows, b2 = r.row2 / kBlockRows;
+    for (int b = b1; b <= b2; ++b)
+        blocks[b].push_back(i);
+}
+
+void GridFormats::Layers::ensureIndex() const
+{
+    if (indexed)
+        return;
+    blocks.clear();
+    tall.clear();
+    for (std::uint32_t i = 0; i < ranges.size(); ++i)
+        if (ranges[i].value != kDead)
+            addToIndex(i);
+    indexed = true;
+}
+
+void GridFormats::Layers::dropDead()
+{
+    ranges.erase(std::remove_if(ranges.begin(), ranges.end(),
+                                [](const Range &g) { return g.value == kDead; }),
+                 ranges.end());
+    deadRanges = 0;
+    indexed = false;
+}
+
 void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &value)
 {
     if (attr >= CellAttr::Count)
@@ -66,15 +99,36 @@ void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &val
             col.insert(it, Cell{range.row1, v});
         return;
     }
-    // Older layers hidden entirely by the new one can go.
-    l.ranges.erase(std::remove_if(l.ranges.begin(), l.ranges.end(),
-                                  [&](const Range &old) { return covers(range, old.r); }),
-                   l.ranges.end());
+    // Older layers hidden entirely by the new one can go. A short range can only cover short
+    // ones in its own row blocks; a tall one looks at everything.
+    l.ensureIndex();
+    auto bury = [&](std::uint32_t i) {
+        Range &old = l.ranges[i];
+        if (old.value != kDead && covers(range, old.r)) {
+            old.value = kDead;
+            ++l.deadRanges;
+        }
+    };
+    if (isShort(range)) {
+        for (int b = range.row1 / kBlockRows; b <= range.row2 / kBlockRows; ++b) {
+            auto it = l.blocks.find(b);
+            if (it != l.blocks.end())
+                for (auto i : it->second)
+                    bury(i);
+        }
+    } else {
+        for (std::uint32_t i = 0; i < l.ranges.size(); ++i)
+            bury(i);
+    }
     for (int c = range.col1; c <= range.col2 && size_t(c) < l.cells.size(); ++c) {
         auto &col = l.cells[size_t(c)];
         col.erase(lowerRow(col, range.row1), lowerRow(col, range.row2 + 1));
     }
     l.ranges.push_back(Range{range, v});
+    if (l.deadRanges > 64 && l.deadRanges * 2 > l.ranges.size())
+        l.dropDead();
+    else
+        l.addToIndex(std::uint32_t(l.ranges.size() - 1));
 }
 
 QVariant GridFormats::get(int row, int col, CellAttr attr) const
@@ -90,10 +144,30 @@ QVariant GridFormats::get(int row, int col, CellAttr attr) const
                 return l.values[it->value];
         }
     }
-    for (auto it = l.ranges.rbegin(); it != l.ranges.rend(); ++it)
-        if (contains(it->r, row, col))
-            return l.values[it->value];
-    return {};
+    if (l.ranges.empty())
+        return {};
+    l.ensureIndex();
+    // The newest range holding the cell: the newest short one of its block, or a newer tall one.
+    std::int64_t best = -1;
+    auto block = l.blocks.find(row / kBlockRows);
+    if (block != l.blocks.end()) {
+        const auto &list = block->second;
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            const Range &g = l.ranges[*it];
+            if (g.value != kDead && contains(g.r, row, col)) {
+                best = *it;
+                break;
+            }
+        }
+    }
+    for (auto it = l.tall.rbegin(); it != l.tall.rend() && std::int64_t(*it) > best; ++it) {
+        const Range &g = l.ranges[*it];
+        if (g.value != kDead && contains(g.r, row, col)) {
+            best = *it;
+            break;
+        }
+    }
+    return best < 0 ? QVariant() : l.values[l.ranges[size_t(best)].value];
 }
 
 void GridFormats::clear()
@@ -111,7 +185,7 @@ qint64 GridFormats::entryCount() const
 {
     qint64 n = 0;
     for (const auto &l : m_layers) {
-        n += qint64(l.ranges.size());
+        n += qint64(l.ranges.size() - l.deadRanges);
         for (const auto &c : l.cells)
             n += qint64(c.size());
     }
@@ -121,6 +195,7 @@ qint64 GridFormats::entryCount() const
 void GridFormats::insertRow(int row)
 {
     for (auto &l : m_layers) {
+        l.indexed = false;
         for (auto &g : l.ranges) {
             if (g.r.row1 >= row) {
                 ++g.r.row1;
@@ -141,6 +216,8 @@ void GridFormats::removeRow(int row)
         std::vector<Range> kept;
         kept.reserve(l.ranges.size());
         for (auto g : l.ranges) {
+            if (g.value == kDead)
+                continue;
             if (g.r.row1 > row) {
                 --g.r.row1;
                 --g.r.row2;
@@ -152,6 +229,8 @@ void GridFormats::removeRow(int row)
             kept.push_back(g);
         }
         l.ranges.swap(kept);
+        l.deadRanges = 0;
+        l.indexed = false;
         for (auto &col : l.cells) {
             auto it = lowerRow(col, row);
             if (it != col.end() && it->row == row)
@@ -181,6 +260,8 @@ void GridFormats::moveCol(int from, int to)
         std::vector<Range> out;
         out.reserve(l.ranges.size());
         for (const auto &g : l.ranges) {
+            if (g.value == kDead)
+                continue;
             if (g.r.col2 < lo || g.r.col1 > hi || (g.r.col1 <= lo && g.r.col2 >= hi)) {
                 out.push_back(g); // the move happens outside it, or wholly inside it
                 continue;
@@ -203,6 +284,8 @@ void GridFormats::moveCol(int from, int to)
             }
         }
         l.ranges.swap(out);
+        l.deadRanges = 0;
+        l.indexed = false;
     }
 }
 
@@ -212,12 +295,16 @@ void GridFormats::truncate(int rows, int cols)
         std::vector<Range> kept;
         kept.reserve(l.ranges.size());
         for (auto g : l.ranges) {
+            if (g.value == kDead)
+                continue;
             g.r.row2 = std::min(g.r.row2, rows - 1);
             g.r.col2 = std::min(g.r.col2, cols - 1);
             if (g.r.row1 <= g.r.row2 && g.r.col1 <= g.r.col2)
                 kept.push_back(g);
         }
         l.ranges.swap(kept);
+        l.deadRanges = 0;
+        l.indexed = false;
         if (l.cells.size() > size_t(std::max(cols, 0)))
             l.cells.resize(size_t(std::max(cols, 0)));
         for (auto &col : l.cells)

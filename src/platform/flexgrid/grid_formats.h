@@ -1,6 +1,7 @@
-// GridFormats: cell formats as layers per attribute. Ranges are scanned newest first (a newer range
-// that covers an older one removes it); single cells go to a sorted per-column list, and a range
-// written later drops the single cells it covers, so a single-cell entry always wins.
+// GridFormats: cell formats as layers per attribute. Ranges are kept oldest first (a newer range
+// that covers an older one removes it) and found through an index by blocks of rows, so that a
+// loop formatting row after row stays cheap to look up. Single cells go to a sorted per-column
+// list, and a range written later drops the single cells it covers, so a single-cell entry wins.
 #pragma once
 
 #include "grid_model.h"
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace tessera::detail {
@@ -42,12 +44,25 @@ private:
         int row;
         std::uint32_t value;
     };
+    static constexpr std::uint32_t kDead = 0xFFFFFFFFu; // a removed range's value
+    static constexpr int kBlockRows = 64;                // ranges up to this tall are "short"
+    static bool isShort(const CellRange &r) { return r.row2 - r.row1 < kBlockRows; }
     struct Layers
     {
         std::vector<Range> ranges; // oldest first
+        size_t deadRanges = 0;
         std::vector<std::vector<Cell>> cells; // per column, sorted by row
         std::vector<QVariant> values;
+        // Index: short ranges by the row blocks they touch (at most two), tall ones in a list;
+        // both in ascending age. Rebuilt lazily after rows or columns move.
+        mutable bool indexed = false;
+        mutable std::unordered_map<int, std::vector<std::uint32_t>> blocks;
+        mutable std::vector<std::uint32_t> tall;
+
         std::uint32_t intern(const QVariant &v);
+        void ensureIndex() const;
+        void addToIndex(std::uint32_t i) const;
+        void dropDead();
     };
     std::array<Layers, size_t(CellAttr::Count)> m_layers;
 };
