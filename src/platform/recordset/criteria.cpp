@@ -450,14 +450,14 @@ void evalLeaf(const CriteriaNode &n, const Table &t, int first, int count, quint
             bool r = false;
             if (n.op == Op::Like) {
                 switch (n.like) {
-                case LikeMode::Exact: r = v.compare(lit, Qt::CaseInsensitive) == 0; break;
+                case LikeMode::Exact: r = compareNoCase(v, lit) == 0; break;
                 case LikeMode::Prefix: r = v.startsWith(lit, Qt::CaseInsensitive); break;
                 case LikeMode::Suffix: r = v.endsWith(lit, Qt::CaseInsensitive); break;
                 case LikeMode::Contains: r = v.contains(lit, Qt::CaseInsensitive); break;
                 case LikeMode::Any: r = true; break;
                 }
             } else {
-                const int cmp = v.compare(lit, Qt::CaseInsensitive);
+                const int cmp = compareNoCase(v, lit);
                 switch (n.op) {
                 case Op::Eq: r = cmp == 0; break;
                 case Op::Ne: r = cmp != 0; break;
@@ -595,21 +595,36 @@ void sortByFirstKey(std::vector<int> &rows, const Table &t, const std::vector<So
         const bool null = c.isNull(r);
         items[k] = Item<K>{null ? K() : data[size_t(r)], null ? 1 : 0, r, int(k)};
     }
-    auto less = [&](const Item<K> &a, const Item<K> &b) {
+    // First by the extracted key alone, then each run of equal keys by the other keys: the
+    // costly comparisons stay inside short runs.
+    std::sort(items.begin(), items.end(), [desc](const Item<K> &a, const Item<K> &b) {
         if (a.null != b.null)
             return desc ? a.null < b.null : a.null > b.null;
         if (a.key < b.key)
             return !desc;
         if (b.key < a.key)
             return desc;
-        for (size_t j = 1; j < keys.size(); ++j) {
-            const int cmp = t.columns[size_t(keys[j].column)].compareRows(a.row, b.row);
-            if (cmp != 0)
-                return keys[j].descending ? cmp > 0 : cmp < 0;
-        }
         return a.ord < b.ord;
-    };
-    std::sort(items.begin(), items.end(), less);
+    });
+    if (keys.size() > 1) {
+        auto rest = [&](const Item<K> &a, const Item<K> &b) {
+            for (size_t j = 1; j < keys.size(); ++j) {
+                const int cmp = t.columns[size_t(keys[j].column)].compareRows(a.row, b.row);
+                if (cmp != 0)
+                    return keys[j].descending ? cmp > 0 : cmp < 0;
+            }
+            return false;
+        };
+        for (size_t lo = 0; lo < items.size();) {
+            size_t hi = lo + 1;
+            while (hi < items.size() && items[hi].null == items[lo].null
+                   && !(items[hi].key < items[lo].key) && !(items[lo].key < items[hi].key))
+                ++hi;
+            if (hi - lo > 1)
+                std::stable_sort(items.begin() + qptrdiff(lo), items.begin() + qptrdiff(hi), rest);
+            lo = hi;
+        }
+    }
     for (size_t k = 0; k < rows.size(); ++k)
         rows[k] = items[k].row;
 }

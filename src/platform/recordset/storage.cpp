@@ -566,11 +566,30 @@ int Column::compareRows(int a, int b) const
     case Kind::Real:
         return reals[x] < reals[y] ? -1 : reals[x] > reals[y] ? 1 : 0;
     case Kind::Text:
-        return QString::compare(texts[x], texts[y], Qt::CaseInsensitive);
+        return compareNoCase(texts[x], texts[y]);
     case Kind::Bytes:
         return bytes[x] < bytes[y] ? -1 : bytes[y] < bytes[x] ? 1 : 0;
     }
     return 0;
+}
+
+int compareNoCase(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const char16_t *x = a.utf16(), *y = b.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t c = x[i], d = y[i];
+        if ((c | d) >= 0x80) // beyond ASCII: full case folding from here on
+            return QStringView(x + i, a.size() - i).compare(QStringView(y + i, b.size() - i),
+                                                             Qt::CaseInsensitive);
+        if (c >= u'A' && c <= u'Z')
+            c += 32;
+        if (d >= u'A' && d <= u'Z')
+            d += 32;
+        if (c != d)
+            return c < d ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 int Table::appendRow()

@@ -113,6 +113,10 @@ struct Table
     int findColumn(QStringView name) const; // without regard to case; -1 when missing
 };
 
+// Orders texts without regard to case (as QString::compare with Qt::CaseInsensitive), with a
+// quick path for ASCII.
+int compareNoCase(QStringView a, QStringView b);
+
 [[noreturn]] void raise(int number, const QString &detail = QString());
 QString standardText(int number);
 

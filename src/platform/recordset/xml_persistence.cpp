@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <map>
 #include <string>
@@ -72,30 +73,40 @@ bool hasPrecision(DataTypeEnum t)
 class Out
 {
 public:
-    explicit Out(QIODevice *dev) : m_dev(dev) { buf.reserve(dev ? (1 << 22) + 4096 : 1 << 16); }
+    explicit Out(QIODevice *dev) : m_dev(dev)
+    {
+        m_buf.resize(dev ? (1u << 22) : (1u << 16));
+        m_p = m_buf.data();
+        m_end = m_p + m_buf.size();
+    }
 
-    std::string buf;
-
-    void raw(const char *s) { buf.append(s); }
-    void raw(const char *s, size_t n) { buf.append(s, n); }
-    void ch(char c) { buf.push_back(c); }
+    void raw(const char *s, size_t n)
+    {
+        need(n);
+        std::memcpy(m_p, s, n);
+        m_p += n;
+    }
+    void raw(const char *s) { raw(s, std::strlen(s)); }
+    void ch(char c)
+    {
+        need(1);
+        *m_p++ = c;
+    }
     void integer(qint64 v)
     {
-        char tmp[24];
-        const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-        buf.append(tmp, size_t(r.ptr - tmp));
+        need(24);
+        m_p = std::to_chars(m_p, m_end, v).ptr;
     }
     void real(double v, bool single)
     {
-        char tmp[40];
-        const auto r = single ? std::to_chars(tmp, tmp + sizeof tmp, float(v))
-                              : std::to_chars(tmp, tmp + sizeof tmp, v);
-        buf.append(tmp, size_t(r.ptr - tmp));
+        need(48);
+        m_p = single ? std::to_chars(m_p, m_end, float(v)).ptr : std::to_chars(m_p, m_end, v).ptr;
     }
     void twoDigits(int v)
     {
-        buf.push_back(char('0' + v / 10));
-        buf.push_back(char('0' + v % 10));
+        need(2);
+        *m_p++ = char('0' + v / 10);
+        *m_p++ = char('0' + v % 10);
     }
 
     // Attribute text: escaped, UTF-8. Returns false for characters XML 1.0 cannot carry.
@@ -103,66 +114,96 @@ public:
     {
         const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
         const qsizetype n = s.size();
-        for (qsizetype k = 0; k < n; ++k) {
+        need(size_t(n) * 6); // the longest escape per UTF-16 unit
+        char *o = m_p;
+        auto put = [&o](const char *e, int len) {
+            std::memcpy(o, e, size_t(len));
+            o += len;
+        };
+        bool ok = true;
+        for (qsizetype k = 0; k < n && ok; ++k) {
             const char16_t c = p[k];
             if (c < 0x80) {
                 if (c >= 0x20) {
                     switch (c) {
-                    case u'&': raw("&amp;", 5); break;
-                    case u'<': raw("&lt;", 4); break;
-                    case u'>': raw("&gt;", 4); break;
-                    case u'\'': raw("&apos;", 6); break;
-                    case u'"': raw("&quot;", 6); break;
-                    default: buf.push_back(char(c));
+                    case u'&': put("&amp;", 5); break;
+                    case u'<': put("&lt;", 4); break;
+                    case u'>': put("&gt;", 4); break;
+                    case u'\'': put("&apos;", 6); break;
+                    case u'"': put("&quot;", 6); break;
+                    default: *o++ = char(c);
                     }
                 } else if (c == u'\t') {
-                    raw("&#9;", 4);
+                    put("&#9;", 4);
                 } else if (c == u'\n') {
-                    raw("&#10;", 5);
+                    put("&#10;", 5);
                 } else if (c == u'\r') {
-                    raw("&#13;", 5);
+                    put("&#13;", 5);
                 } else {
-                    return false;
+                    ok = false;
                 }
             } else if (c < 0x800) {
-                buf.push_back(char(0xC0 | (c >> 6)));
-                buf.push_back(char(0x80 | (c & 0x3F)));
+                *o++ = char(0xC0 | (c >> 6));
+                *o++ = char(0x80 | (c & 0x3F));
             } else if (c >= 0xD800 && c <= 0xDFFF) {
-                if (c > 0xDBFF || k + 1 >= n || p[k + 1] < 0xDC00 || p[k + 1] > 0xDFFF)
-                    return false;
+                if (c > 0xDBFF || k + 1 >= n || p[k + 1] < 0xDC00 || p[k + 1] > 0xDFFF) {
+                    ok = false;
+                    break;
+                }
                 const char32_t u = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (p[k + 1] - 0xDC00);
                 ++k;
-                buf.push_back(char(0xF0 | (u >> 18)));
-                buf.push_back(char(0x80 | ((u >> 12) & 0x3F)));
-                buf.push_back(char(0x80 | ((u >> 6) & 0x3F)));
-                buf.push_back(char(0x80 | (u & 0x3F)));
+                *o++ = char(0xF0 | (u >> 18));
+                *o++ = char(0x80 | ((u >> 12) & 0x3F));
+                *o++ = char(0x80 | ((u >> 6) & 0x3F));
+                *o++ = char(0x80 | (u & 0x3F));
+            } else if (c == 0xFFFE || c == 0xFFFF) {
+                ok = false;
             } else {
-                if (c == 0xFFFE || c == 0xFFFF)
-                    return false;
-                buf.push_back(char(0xE0 | (c >> 12)));
-                buf.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-                buf.push_back(char(0x80 | (c & 0x3F)));
+                *o++ = char(0xE0 | (c >> 12));
+                *o++ = char(0x80 | ((c >> 6) & 0x3F));
+                *o++ = char(0x80 | (c & 0x3F));
             }
         }
-        return true;
+        m_p = o;
+        return ok;
     }
 
     void maybeFlush()
     {
-        if (m_dev && buf.size() >= (1u << 22))
+        if (m_dev && size_t(m_p - m_buf.data()) >= (m_buf.size() >> 1))
             flush();
     }
     void flush()
     {
-        if (!m_dev || buf.empty())
+        const qint64 used = qint64(m_p - m_buf.data());
+        if (!m_dev || used == 0)
             return;
-        if (m_dev->write(buf.data(), qint64(buf.size())) != qint64(buf.size()))
+        if (m_dev->write(m_buf.data(), used) != used)
             raise(adErrOpeningFile, QStringLiteral("Writing failed: %1").arg(m_dev->errorString()));
-        buf.clear();
+        m_p = m_buf.data();
     }
+    QByteArray take() const { return QByteArray(m_buf.data(), qsizetype(m_p - m_buf.data())); }
 
 private:
     QIODevice *m_dev;
+    std::vector<char> m_buf;
+    char *m_p = nullptr;
+    char *m_end = nullptr;
+
+    void need(size_t n)
+    {
+        if (size_t(m_end - m_p) >= n)
+            return;
+        if (m_dev) {
+            flush();
+            if (size_t(m_end - m_p) >= n)
+                return;
+        }
+        const size_t used = size_t(m_p - m_buf.data());
+        m_buf.resize(std::max(m_buf.size() * 2, used + n));
+        m_p = m_buf.data() + used;
+        m_end = m_buf.data() + m_buf.size();
+    }
 };
 
 bool plainName(const QString &name)
@@ -192,8 +233,9 @@ void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
             o.text(d.name);
             o.raw("'");
         } else {
-            keys[f] = "c" + std::to_string(f);
-            o.raw(keys[f].c_str());
+            keys[f] = std::to_string(f);
+            keys[f].insert(keys[f].begin(), 'c');
+            o.raw(keys[f].data(), keys[f].size());
             o.raw("' rs:name='");
             if (!o.text(d.name))
                 raise(adErrDataConversion,
@@ -281,28 +323,34 @@ void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
                 break;
             }
             case Kind::Date: {
+                // Plain arithmetic: a QDateTime per value would cost a time-zone lookup.
                 const qint64 units = c.ints[x];
-                const QDateTime dt = unitsToDateTime(units);
-                const QDate dd = dt.date();
-                const QTime tt = dt.time();
-                int y = dd.year();
+                qint64 day = units / 86400000;
+                qint64 msOfDay = units % 86400000;
+                if (msOfDay < 0) {
+                    msOfDay += 86400000;
+                    --day;
+                }
+                int y = 0, mo = 0, dd = 0;
+                QDate::fromJulianDay(day).getDate(&y, &mo, &dd);
                 if (y < 0 || y > 9999) {
                     raise(adErrDataConversion,
                           QStringLiteral("Field '%1': the date cannot be written.").arg(c.def.name));
                 }
+                const int secs = int(msOfDay / 1000);
                 o.twoDigits(y / 100);
                 o.twoDigits(y % 100);
                 o.ch('-');
-                o.twoDigits(dd.month());
+                o.twoDigits(mo);
                 o.ch('-');
-                o.twoDigits(dd.day());
+                o.twoDigits(dd);
                 o.ch('T');
-                o.twoDigits(tt.hour());
+                o.twoDigits(secs / 3600);
                 o.ch(':');
-                o.twoDigits(tt.minute());
+                o.twoDigits(secs / 60 % 60);
                 o.ch(':');
-                o.twoDigits(tt.second());
-                if (const int ms = tt.msec()) {
+                o.twoDigits(secs % 60);
+                if (const int ms = int(msOfDay % 1000)) {
                     o.ch('.');
                     o.ch(char('0' + ms / 100));
                     o.twoDigits(ms % 100);
@@ -785,7 +833,7 @@ QByteArray saveXmlData(const Table &table, const std::vector<int> &rows)
 {
     Out o(nullptr);
     writeDocument(o, table, rows);
-    return QByteArray(o.buf.data(), qsizetype(o.buf.size()));
+    return o.take();
 }
 
 void saveXmlFile(const QString &fileName, const Table &table, const std::vector<int> &rows)
