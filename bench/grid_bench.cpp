@@ -242,6 +242,8 @@ void benchBinding(int n, const QString &tag)
         grid->resize(kViewWidth, kViewHeight);
         put(tag + ".tessera.bind_s", seconds([&] { grid->setDataSource(rs); }));
         put(tag + ".tessera.bind_bytes_per_cell", double(heapBytes() - before) / (double(n) * kCols));
+        if (grid->TextMatrix(n / 2, 3) != rs->ViewText(n / 2 - 1, 3))
+            std::printf("  warning: the bound grid does not show the record set\n");
         grid->setTopRow(n / 2);
         put(tag + ".tessera.bound_paint_s", paintSeconds({grid})[0]);
         delete grid;

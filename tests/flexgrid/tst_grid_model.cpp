@@ -175,7 +175,9 @@ private slots:
     void emptyCellsCostNothing();
     void structureEdits_data();
     void structureEdits();
+    void randomEditsMatchReference_data();
     void randomEditsMatchReference();
+    void rowByRowFormats();
 
     void formatLayers_data();
     void formatLayers();
@@ -337,17 +339,30 @@ void TestGridModel::structureEdits()
     QCOMPARE(dump(m), expected);
 }
 
+void TestGridModel::randomEditsMatchReference_data()
+{
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<int>("maxRows");
+    QTest::addColumn<int>("steps");
+    QTest::newRow("small grids") << 30 << 12 << 120;
+    // Ranges both shorter and taller than a block of the format index.
+    QTest::newRow("tall grids") << 3 << 300 << 150;
+}
+
 void TestGridModel::randomEditsMatchReference()
 {
+    QFETCH(int, runs);
+    QFETCH(int, maxRows);
+    QFETCH(int, steps);
     QRandomGenerator rng(20261206);
-    for (int run = 0; run < 30; ++run) {
+    for (int run = 0; run < runs; ++run) {
         GridModel m;
         Reference ref;
         auto setRows = [&](int n) { m.setRows(n); ref.setRows(n); };
         auto setCols = [&](int n) { m.setCols(n); ref.setCols(n); };
         setCols(1 + rng.bounded(5));
-        setRows(1 + rng.bounded(8));
-        for (int step = 0; step < 120; ++step) {
+        setRows(1 + rng.bounded(maxRows * 2 / 3));
+        for (int step = 0; step < steps; ++step) {
             const int rows = ref.rows, cols = ref.cols;
             const int op = rng.bounded(100);
             if (op < 30 && rows > 0) {
@@ -357,7 +372,9 @@ void TestGridModel::randomEditsMatchReference()
                 m.setText(r, c, t);
                 ref.text[size_t(r)][size_t(c)] = t;
             } else if (op < 45 && rows > 0) {
-                CellRange g{rng.bounded(rows), rng.bounded(cols), rng.bounded(rows), rng.bounded(cols)};
+                const int r1 = rng.bounded(rows);
+                const int r2 = rng.bounded(2) ? rng.bounded(rows) : std::min(rows - 1, r1 + rng.bounded(80));
+                CellRange g{r1, rng.bounded(cols), r2, rng.bounded(cols)};
                 if (rng.bounded(3) == 0)
                     g = {g.row1, g.col1, g.row1, g.col1}; // single cells take another path
                 const int v = rng.bounded(1000);
@@ -386,7 +403,7 @@ void TestGridModel::randomEditsMatchReference()
                 m.setRowData(r, v);
                 ref.rowData[size_t(r)] = v;
             } else if (op < 96) {
-                setRows(rng.bounded(1, 12));
+                setRows(rng.bounded(1, maxRows));
             } else {
                 setCols(rng.bounded(1, 6));
             }
@@ -504,6 +521,33 @@ void TestGridModel::wholeColumnFormatIsOneEntry()
 }
 
 // ---- geometry --------------------------------------------------------------------------------
+
+void TestGridModel::rowByRowFormats()
+{
+    // Every other row coloured one row at a time, as a host loop over FillStyle ranges does.
+    GridModel m;
+    m.setCols(10);
+    m.setRows(100000);
+    for (int r = 0; r < 100000; r += 2)
+        m.setFormat({r, 0, r, 9}, CellAttr::BackColor, r % 3);
+    QCOMPARE(m.format(50000, 4, CellAttr::BackColor).toInt(), 50000 % 3);
+    QVERIFY(!m.format(50001, 4, CellAttr::BackColor).isValid());
+    QCOMPARE(m.format(99998, 9, CellAttr::BackColor).toInt(), 99998 % 3);
+    // Rows inserted above shift every band; a band taller than a block covers older ones.
+    m.insertRow(0);
+    QCOMPARE(m.format(50001, 4, CellAttr::BackColor).toInt(), 50000 % 3);
+    QVERIFY(!m.format(50000, 4, CellAttr::BackColor).isValid());
+    m.setFormat({1000, 0, 1999, 9}, CellAttr::BackColor, 7);
+    QCOMPARE(m.format(1001, 0, CellAttr::BackColor).toInt(), 7);
+    QCOMPARE(m.format(1000, 0, CellAttr::BackColor).toInt(), 7);
+    QCOMPARE(m.format(2001, 0, CellAttr::BackColor).toInt(), 2000 % 3);
+    // A single cell after the band wins, until the whole grid is formatted.
+    m.setFormat({1500, 5, 1500, 5}, CellAttr::BackColor, 8);
+    QCOMPARE(m.format(1500, 5, CellAttr::BackColor).toInt(), 8);
+    m.setFormat({0, 0, m.rows() - 1, 9}, CellAttr::BackColor, 9);
+    QCOMPARE(m.format(1500, 5, CellAttr::BackColor).toInt(), 9);
+    QCOMPARE(m.format(77777, 3, CellAttr::BackColor).toInt(), 9);
+}
 
 void TestGridModel::geometry_data()
 {
