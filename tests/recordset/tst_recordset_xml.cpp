@@ -72,6 +72,8 @@ private slots:
     void saveFailuresLeaveNoFile();
     void readerVariants_data();
     void readerVariants();
+    void rowForms_data();
+    void rowForms();
     void malformedInput_data();
     void malformedInput();
 };
@@ -425,6 +427,71 @@ void TestRecordsetXml::readerVariants()
     }
 }
 
+void TestRecordsetXml::rowForms_data()
+{
+    // Saved files take a quick path; anything unusual goes through the full reader. Both must
+    // give what the XML means.
+    QTest::addColumn<QByteArray>("rows");
+    QTest::addColumn<QVariantList>("expected"); // A, B of each record; invalid = Null
+
+    const QVariant null;
+    QTest::newRow("plain") << QByteArray("<z:row A='x' B='1'/>") << QVariantList{"x", 1};
+    QTest::newRow("entities") << QByteArray("<z:row A='&lt;&amp;&gt;&apos;&quot;' B='2'/>")
+                              << QVariantList{"<&>'\"", 2};
+    QTest::newRow("white space in values")
+        << QByteArray("<z:row A='a\tb\nc\r\nd' B='3'/>") << QVariantList{"a b c d", 3};
+    QTest::newRow("character references")
+        << QByteArray("<z:row A='&#9;&#x41;&#128512;' B='4'/>")
+        << QVariantList{QString::fromUtf8("\tA😀"), 4};
+    QTest::newRow("utf-8") << QByteArray("<z:row A='Città ✓' B='5'/>")
+                           << QVariantList{QString::fromUtf8("Città ✓"), 5};
+    QTest::newRow("double quotes, blanks")
+        << QByteArray("<z:row  B = \"6\"\n A = \"q'uote\" />") << QVariantList{"q'uote", 6};
+    QTest::newRow("start and end tags") << QByteArray("<z:row A='y' B='7'>\n</z:row >")
+                                        << QVariantList{"y", 7};
+    QTest::newRow("missing is Null") << QByteArray("<z:row B='8'/><z:row A=''/>")
+                                     << QVariantList{null, 8, "", null};
+    QTest::newRow("comment") << QByteArray("<!-- note --><z:row A='z' B='9'/>")
+                             << QVariantList{"z", 9};
+    QTest::newRow("undeclared attribute") << QByteArray("<z:row A='u' C='0' B='10'/>")
+                                          << QVariantList{"u", 10};
+    QTest::newRow("pending insert")
+        << QByteArray("<z:row A='i' B='11'/><rs:insert><z:row A='j' B='12'/></rs:insert>")
+        << QVariantList{"i", 11, "j", 12};
+    QTest::newRow("many records") << [] {
+        QByteArray rows;
+        for (int i = 0; i < 3000; ++i)
+            rows += "<z:row A='r" + QByteArray::number(i) + "' B='" + QByteArray::number(i) + "'/>\n";
+        return rows;
+    }() << [] {
+        QVariantList v;
+        for (int i = 0; i < 3000; ++i)
+            v << QStringLiteral("r%1").arg(i) << i;
+        return v;
+    }();
+}
+
+void TestRecordsetXml::rowForms()
+{
+    QFETCH(QByteArray, rows);
+    QFETCH(QVariantList, expected);
+    QTemporaryDir dir;
+    const QByteArray fields = "<s:AttributeType name='A'><s:datatype dt:type='string'/></s:AttributeType>"
+                              "<s:AttributeType name='B'><s:datatype dt:type='int'/></s:AttributeType>";
+    RecordsetPtr rs = openFile(writeFile(dir, QStringLiteral("rows.xml"), document(fields, rows)));
+    QCOMPARE(rs->RecordCount(), expected.size() / 2);
+    for (int r = 0; r < rs->RecordCount(); ++r) {
+        for (int f = 0; f < 2; ++f) {
+            const QVariant want = expected[r * 2 + f];
+            const QVariant got = rs->ViewValue(r, f);
+            if (!want.isValid())
+                QVERIFY(got.isNull());
+            else
+                QCOMPARE(got.toString(), want.toString());
+        }
+    }
+}
+
 void TestRecordsetXml::malformedInput_data()
 {
     QTest::addColumn<QByteArray>("xml");
@@ -466,6 +533,16 @@ void TestRecordsetXml::malformedInput_data()
         << document("<s:AttributeType name='A' rs:number='one'/>", "");
     QTest::newRow("negative size")
         << document("<s:AttributeType name='A'><s:datatype dt:maxLength='-4'/></s:AttributeType>", "");
+    QTest::newRow("duplicate attribute") << document(idField, "<z:row ID='1' ID='2'/>");
+    QTest::newRow("invalid utf-8")
+        << document("<s:AttributeType name='A'/>", "<z:row A='\xff\xfe'/>");
+    QTest::newRow("unknown entity") << document("<s:AttributeType name='A'/>", "<z:row A='&foo;'/>");
+    QTest::newRow("lt in value") << document("<s:AttributeType name='A'/>", "<z:row A='a<b'/>");
+    QTest::newRow("control character")
+        << document("<s:AttributeType name='A'/>", "<z:row A='a\x01b'/>");
+    QTest::newRow("text after the end") << document(idField, "<z:row ID='1'/>") + "junk";
+    QTest::newRow("no end") << document(idField, "<z:row ID='1'/>").chopped(6);
+    QTest::newRow("unclosed row") << document(idField, "<z:row ID='1'>");
     QTest::newRow("update without original")
         << document(idField, "<rs:update><z:row ID='1'/></rs:update>");
 }

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -440,7 +441,7 @@ DataTypeEnum typeFrom(QStringView dt, QStringView dbtype, bool fixed, bool isLon
 class Reader
 {
 public:
-    explicit Reader(const QByteArray &data) : xr(data) {}
+    explicit Reader(const QByteArray &data) : raw(data), xr(data) {}
 
     std::shared_ptr<Table> run()
     {
@@ -455,7 +456,18 @@ public:
                 continue;
             if (xr.name() != QLatin1String("xml") || !xr.namespaceUri().isEmpty())
                 bad(xr, QStringLiteral("the root element is not <xml>"));
+            for (const QXmlStreamNamespaceDeclaration &ns : xr.namespaceDeclarations()) {
+                if (ns.namespaceUri() == nsZ)
+                    zPrefix = ns.prefix().toUtf8();
+                else if (ns.namespaceUri() == nsRs)
+                    rsPrefix = ns.prefix().toUtf8();
+            }
             readRoot();
+            if (fastDone)
+                return t;
+            // The rest may hold comments and white space only.
+            while (!xr.atEnd() && !xr.hasError())
+                xr.readNext();
             break;
         }
         if (xr.hasError())
@@ -466,8 +478,12 @@ public:
     }
 
 private:
+    const QByteArray &raw;
     QXmlStreamReader xr;
     std::shared_ptr<Table> t;
+    QByteArray zPrefix, rsPrefix; // as declared on the root element
+    bool fastDone = false;
+    QString scratch;
     bool haveSchema = false;
     std::vector<quint8> base64;
     std::vector<qint64> keyColumns;
@@ -481,6 +497,10 @@ private:
             } else if (xr.namespaceUri() == nsRs && xr.name() == QLatin1String("data")) {
                 if (!haveSchema)
                     bad(xr, QStringLiteral("records come before the schema"));
+                if (fastData()) {
+                    fastDone = true;
+                    return;
+                }
                 readData();
             } else {
                 xr.skipCurrentElement();
@@ -488,6 +508,231 @@ private:
         }
         if (xr.hasError())
             bad(xr, xr.errorString());
+    }
+
+    // ---- quick path for plain records ------------------------------------------------------
+    // Files as saved (UTF-8, rows with plain attributes, nothing but rows in the data section)
+    // are read straight from the bytes. Anything else - comments, pending changes, undeclared
+    // attributes, unusual entities, a value that does not convert - drops back to the full
+    // reader, which starts the data section again and reports faults precisely.
+
+    static bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+    // Decodes an attribute value into `scratch` as the XML reader would.
+    bool decodeValue(const char *s, const char *e)
+    {
+        scratch.resize(e - s);
+        char16_t *o = reinterpret_cast<char16_t *>(scratch.data());
+        char16_t *const start = o;
+        while (s < e) {
+            const uchar c = uchar(*s);
+            if (c >= 0x20 && c < 0x80 && c != '&' && c != '<') {
+                *o++ = c;
+                ++s;
+            } else if (c == '\t' || c == '\n') {
+                *o++ = u' ';
+                ++s;
+            } else if (c == '\r') {
+                *o++ = u' ';
+                ++s;
+                if (s < e && *s == '\n')
+                    ++s;
+            } else if (c == '&') {
+                const char *semi = static_cast<const char *>(std::memchr(s, ';', size_t(e - s)));
+                if (!semi)
+                    return false;
+                const QByteArrayView ent(s + 1, semi - s - 1);
+                char32_t u = 0;
+                if (ent == "amp") u = '&';
+                else if (ent == "lt") u = '<';
+                else if (ent == "gt") u = '>';
+                else if (ent == "apos") u = '\'';
+                else if (ent == "quot") u = '"';
+                else if (ent.size() > 1 && ent[0] == '#') {
+                    const bool hex = ent[1] == 'x';
+                    const QByteArray digits =
+                        QByteArray::fromRawData(ent.data() + (hex ? 2 : 1), ent.size() - (hex ? 2 : 1));
+                    bool ok = !digits.isEmpty() && digits.size() <= 8
+                              && std::all_of(digits.begin(), digits.end(), [hex](char ch) {
+                                     return hex ? std::isxdigit(uchar(ch)) != 0 : (ch >= '0' && ch <= '9');
+                                 });
+                    if (ok)
+                        u = char32_t(digits.toUInt(&ok, hex ? 16 : 10));
+                    if (!ok || !(u == 9 || u == 10 || u == 13 || (u >= 0x20 && u <= 0xD7FF)
+                                 || (u >= 0xE000 && u <= 0xFFFD) || (u >= 0x10000 && u <= 0x10FFFF)))
+                        return false;
+                } else {
+                    return false;
+                }
+                if (u >= 0x10000) {
+                    *o++ = char16_t(0xD800 + ((u - 0x10000) >> 10));
+                    *o++ = char16_t(0xDC00 + ((u - 0x10000) & 0x3FF));
+                } else {
+                    *o++ = char16_t(u);
+                }
+                s = semi + 1;
+            } else if (c >= 0x80) {
+                // A run of non-ASCII bytes: decoded strictly.
+                const char *r = s;
+                while (r < e && uchar(*r) >= 0x80)
+                    ++r;
+                QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+                const QString part = dec(QByteArrayView(s, r - s));
+                if (dec.hasError())
+                    return false;
+                for (const QChar ch : part) {
+                    if (ch.unicode() == 0xFFFE || ch.unicode() == 0xFFFF)
+                        return false;
+                    *o++ = ch.unicode();
+                }
+                s = r;
+            } else {
+                return false; // '<' or a control character
+            }
+        }
+        scratch.resize(o - start);
+        return true;
+    }
+
+    bool fastData()
+    {
+        if (zPrefix.isEmpty() || rsPrefix.isEmpty() || t->rows != 0)
+            return false;
+        const QStringView enc = xr.documentEncoding();
+        if (!(enc.isEmpty() || enc.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0))
+            return false;
+        const char *d = raw.constData();
+        const qsizetype n = raw.size();
+        if (n >= 3 && uchar(d[0]) == 0xEF && uchar(d[1]) == 0xBB && uchar(d[2]) == 0xBF)
+            return false;
+        // The reader counts UTF-16 units; walk the bytes to the same place.
+        const qint64 units = xr.characterOffset();
+        qint64 u = 0;
+        qsizetype b = 0;
+        while (u < units && b < n) {
+            const uchar c = uchar(d[b]);
+            const int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+            u += len == 4 ? 2 : 1;
+            b += len;
+        }
+        const QByteArray open = '<' + rsPrefix + ":data>";
+        if (u != units || b < open.size() || QByteArrayView(d + b - open.size(), open.size()) != open)
+            return false;
+
+        std::vector<QByteArray> names;
+        for (const QString &k : keys)
+            names.push_back(k.toUtf8());
+        const QByteArray rowTag = '<' + zPrefix + ":row";
+        const QByteArray rowEnd = "</" + zPrefix + ":row";
+        const QByteArray dataEnd = "</" + rsPrefix + ":data";
+        std::vector<quint8> seen(names.size());
+        const char *p = d + b;
+        const char *const e = d + n;
+        const char *const first = p;
+        auto at = [&](const QByteArray &w) {
+            return e - p >= w.size() && std::memcmp(p, w.constData(), size_t(w.size())) == 0;
+        };
+        auto skip = [&] {
+            while (p < e && space(*p))
+                ++p;
+        };
+        auto fail = [&] {
+            for (Column &c : t->columns) {
+                Column fresh(c.def);
+                c = std::move(fresh);
+            }
+            t->rows = 0;
+            t->deleted.clear();
+            return false;
+        };
+        for (;;) {
+            skip();
+            if (at(dataEnd)) {
+                p += dataEnd.size();
+                skip();
+                if (p == e || *p != '>')
+                    return fail();
+                ++p;
+                skip();
+                static const QByteArray rootEnd("</xml");
+                if (!at(rootEnd))
+                    return fail();
+                p += rootEnd.size();
+                skip();
+                if (p == e || *p != '>')
+                    return fail();
+                ++p;
+                skip();
+                return p == e ? true : fail();
+            }
+            if (!at(rowTag))
+                return fail();
+            p += rowTag.size();
+            if (p == e || !(space(*p) || *p == '/' || *p == '>'))
+                return fail();
+            const int row = t->appendRow();
+            if (row == 1024) {
+                // Room for the rest, judged by the bytes the first records took.
+                const qint64 perRow = std::max<qint64>(1, (p - first) / 1024);
+                t->reserve(size_t((e - p) / perRow + 1024));
+            }
+            std::fill(seen.begin(), seen.end(), quint8(0));
+            int hint = 0;
+            for (;;) {
+                skip();
+                if (p == e)
+                    return fail();
+                if (*p == '/') {
+                    if (e - p < 2 || p[1] != '>')
+                        return fail();
+                    p += 2;
+                    break;
+                }
+                if (*p == '>') {
+                    ++p;
+                    skip();
+                    if (!at(rowEnd))
+                        return fail();
+                    p += rowEnd.size();
+                    skip();
+                    if (p == e || *p != '>')
+                        return fail();
+                    ++p;
+                    break;
+                }
+                const char *nameStart = p;
+                while (p < e && !space(*p) && *p != '=' && *p != '>' && *p != '/' && *p != '<'
+                       && *p != ':' && *p != '"' && *p != '\'')
+                    ++p;
+                const QByteArrayView name(nameStart, p - nameStart);
+                skip();
+                if (name.isEmpty() || p == e || *p != '=')
+                    return fail();
+                ++p;
+                skip();
+                if (p == e || (*p != '\'' && *p != '"'))
+                    return fail();
+                const char quote = *p++;
+                const char *valueEnd = static_cast<const char *>(std::memchr(p, quote, size_t(e - p)));
+                if (!valueEnd)
+                    return fail();
+                int f = -1;
+                const int count = int(names.size());
+                if (hint < count && names[size_t(hint)] == name)
+                    f = hint;
+                for (int k = 0; f < 0 && k < count; ++k)
+                    if (names[size_t(k)] == name)
+                        f = k;
+                if (f < 0 || seen[size_t(f)] || !decodeValue(p, valueEnd)
+                    || !convert(t->columns[size_t(f)], row, scratch, size_t(f)))
+                    return fail();
+                seen[size_t(f)] = 1;
+                hint = f + 1;
+                p = valueEnd + 1;
+                if (p < e && !(space(*p) || *p == '/' || *p == '>'))
+                    return fail();
+            }
+        }
     }
 
     void readSchema()
@@ -615,7 +860,42 @@ private:
         return -1;
     }
 
-    void convert(Column &c, int row, QStringView v, size_t field)
+    // Plain decimal forms read without the locale machinery of QString's conversions; anything
+    // else goes to those conversions.
+    static bool quickInteger(QStringView v, qint64 &out)
+    {
+        qsizetype i = 0;
+        const bool negative = !v.isEmpty() && v[0] == u'-';
+        i = negative ? 1 : 0;
+        if (i >= v.size() || v.size() - i > 18)
+            return false;
+        qint64 x = 0;
+        for (; i < v.size(); ++i) {
+            const char16_t c = v[i].unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            x = x * 10 + (c - u'0');
+        }
+        out = negative ? -x : x;
+        return true;
+    }
+    static bool quickReal(QStringView v, double &out)
+    {
+        char buf[64];
+        if (v.isEmpty() || v.size() >= qsizetype(sizeof buf))
+            return false;
+        for (qsizetype i = 0; i < v.size(); ++i) {
+            const char16_t c = v[i].unicode();
+            if (c >= 0x80)
+                return false;
+            buf[i] = char(c);
+        }
+        const auto res = std::from_chars(buf, buf + v.size(), out);
+        return res.ec == std::errc() && res.ptr == buf + v.size();
+    }
+
+    // Stores the text of a value into the record; false when it is not a value of the field.
+    bool convert(Column &c, int row, QStringView v, size_t field)
     {
         const size_t r = size_t(row);
         bool ok = true;
@@ -630,12 +910,16 @@ private:
                 else
                     ok = false;
             } else {
-                c.ints[r] = v.toLongLong(&ok);
+                ok = quickInteger(v, c.ints[r]);
+                if (!ok)
+                    c.ints[r] = v.toLongLong(&ok);
                 ok = ok && inRange(c.def.type, c.ints[r]);
             }
             break;
         case Kind::Real:
-            c.reals[r] = v.toDouble(&ok);
+            ok = quickReal(v, c.reals[r]);
+            if (!ok)
+                c.reals[r] = v.toDouble(&ok);
             ok = ok && std::isfinite(c.reals[r]);
             if (ok && c.def.type == adSingle)
                 c.reals[r] = double(float(c.reals[r]));
@@ -665,10 +949,9 @@ private:
             break;
         }
         }
-        if (!ok)
-            bad(xr, QStringLiteral("'%1' is not a value of the field '%2'")
-                        .arg(v.left(40).toString(), c.def.name));
-        c.setNullBit(row, false);
+        if (ok)
+            c.setNullBit(row, false);
+        return ok;
     }
 
     // Reads the current z:row into a new record; returns its number.
@@ -683,7 +966,10 @@ private:
             const int f = columnOf(a.name(), hint);
             if (f < 0)
                 continue; // undeclared attributes are ignored
-            convert(t->columns[size_t(f)], row, a.value(), size_t(f));
+            Column &c = t->columns[size_t(f)];
+            if (!convert(c, row, a.value(), size_t(f)))
+                bad(xr, QStringLiteral("'%1' is not a value of the field '%2'")
+                            .arg(a.value().left(40).toString(), c.def.name));
             hint = f + 1;
         }
         xr.skipCurrentElement();
