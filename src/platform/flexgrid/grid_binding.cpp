@@ -54,13 +54,17 @@ void GridModel::refreshBinding()
 void GridModel::unbind()
 {
     if (d->recordset && !d->rowSource.empty()) {
-        // The cells keep what they show: copy the read-through values in.
-        for (int r = 0; r < d->rows(); ++r) {
-            if (d->rowSource[size_t(r)] < 0)
+        // The cells keep what they show: copy the read-through values in, column by column.
+        const Recordset &rs = *d->recordset;
+        for (int c = 0; c < d->cols(); ++c) {
+            const int field = d->colInfo[size_t(c)].field;
+            if (field < 0)
                 continue;
-            for (int c = 0; c < d->cols(); ++c)
-                if (d->text.handle(r, c) == GridTextStore::kNone && d->readsThrough(r, c))
-                    d->text.set(r, c, d->boundText(r, c));
+            for (int r = 0; r < d->rows(); ++r) {
+                const int source = d->rowSource[size_t(r)];
+                if (source >= 0 && d->text.handle(r, c) == GridTextStore::kNone)
+                    d->text.set(r, c, rs.ViewText(source, field));
+            }
         }
     }
     d->recordset.reset();

@@ -78,6 +78,7 @@ public:
     QString text(int row, int col) const;
     void setText(int row, int col, const QString &text);
     // Inserts one row at `row` (0..rows()), cells from `cells` left to right; the rest empty.
+    // Formats stay with their cells; a row inserted inside a formatted range takes its format.
     void insertRow(int row, const QStringList &cells = {});
     void removeRow(int row);
     // Moves column `from` to position `to`, shifting the columns between (text, formats, widths,
@@ -124,10 +125,17 @@ public:
     // Merging: the range of cells drawn as one with (row, col) under the given MergeCells mode
     // (0 never, 1 free, 2 restrict rows, 3 restrict columns, 4 restrict both); a 1x1 range when
     // the cell is not merged. `fixedRows`/`fixedCols` let fixed cells merge among themselves.
+    // Equal non-empty texts merge side by side in a MergeRow row and one above the other in a
+    // MergeCol column; 2 merges down a column only where the column to the left merged too, 3
+    // along a row only where the row above merged too. The result is always a rectangle.
     CellRange mergedRange(int row, int col, int mergeCells, int fixedRows, int fixedCols) const;
 
     // Sorts rows first..last (inclusive) as whole rows, stably, with columns keyCol1..keyCol2 as
-    // keys from left to right. `compare` serves SortCustom: it returns <0, 0 or >0 for two rows.
+    // keys from left to right. `compare` serves SortCustom: it returns <0, 0 or >0 for two rows,
+    // which stay in place while it runs. Text, heights, row data, merge flags and bound records
+    // move with the rows; cell formats stay with the cell positions. Numbers are the leading
+    // number of a text ("." decimal point; a bound cell's typed value); generic sorts put
+    // numbers before texts; texts compare by UTF-16 code units (5/6 after case folding).
     void sortRows(int first, int last, int keyCol1, int keyCol2, int code,
                   const std::function<int(int row1, int row2)> &compare = {});
 
