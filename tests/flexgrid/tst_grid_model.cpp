@@ -5,6 +5,7 @@
 #include <tessera/Recordset.h>
 #include <tessera/Runtime.h>
 
+#include <QPixmap>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -182,6 +183,7 @@ private slots:
     void formatLayers_data();
     void formatLayers();
     void wholeColumnFormatIsOneEntry();
+    void pictureFormats();
 
     void geometry_data();
     void geometry();
@@ -518,6 +520,30 @@ void TestGridModel::wholeColumnFormatIsOneEntry()
     for (int i = 0; i < 100; ++i)
         m.setFormat({5, 0, 5, 0}, CellAttr::BackColor, i);
     QCOMPARE(m.format(5, 0, CellAttr::BackColor).toInt(), 99);
+}
+
+void TestGridModel::pictureFormats()
+{
+    GridModel m;
+    m.setRows(3);
+    m.setCols(3);
+    QPixmap red(4, 4), blue(4, 4);
+    red.fill(Qt::red);
+    blue.fill(Qt::blue);
+    m.setFormat({0, 0, 0, 0}, CellAttr::Picture, red);
+    m.setFormat({1, 1, 1, 1}, CellAttr::Picture, red);
+    m.setFormat({2, 2, 2, 2}, CellAttr::Picture, blue);
+    m.setFormat({0, 1, 0, 2}, CellAttr::Picture, blue);
+    QCOMPARE(m.format(0, 0, CellAttr::Picture).value<QPixmap>().cacheKey(), red.cacheKey());
+    QCOMPARE(m.format(1, 1, CellAttr::Picture).value<QPixmap>().cacheKey(), red.cacheKey());
+    QCOMPARE(m.format(2, 2, CellAttr::Picture).value<QPixmap>().cacheKey(), blue.cacheKey());
+    QCOMPARE(m.format(0, 2, CellAttr::Picture).value<QPixmap>().cacheKey(), blue.cacheKey());
+    QVERIFY(!m.format(1, 0, CellAttr::Picture).isValid());
+    // Values keep their type: a float size stays a float.
+    m.setFormat({0, 0, 0, 0}, CellAttr::FontSize, 14.0f);
+    m.setFormat({1, 0, 1, 0}, CellAttr::FontSize, 14.0);
+    QCOMPARE(m.format(0, 0, CellAttr::FontSize).metaType(), QMetaType::fromType<float>());
+    QCOMPARE(m.format(1, 0, CellAttr::FontSize).metaType(), QMetaType::fromType<double>());
 }
 
 // ---- geometry --------------------------------------------------------------------------------
@@ -954,5 +980,5 @@ void TestGridModel::bindingSortsByTypedValues()
     QCOMPARE(genericDesc, QStringLiteral("Tag,c,a,b,d"));
 }
 
-QTEST_GUILESS_MAIN(TestGridModel)
+QTEST_MAIN(TestGridModel)
 #include "tst_grid_model.moc"

@@ -1,6 +1,8 @@
 // GridFormats: lookup, covering compaction and the shifts that keep formats on their cells.
 #include "grid_formats.h"
 
+#include <QPixmap>
+
 #include <algorithm>
 
 namespace tessera::detail {
@@ -42,7 +44,13 @@ std::uint32_t GridFormats::Layers::intern(const QVariant &v)
     const size_t n = values.size();
     for (size_t i = n; i > 0 && i + 8 > n; --i) {
         const QVariant &old = values[i - 1];
-        if (old.metaType() == v.metaType() && old == v)
+        if (old.metaType() != v.metaType())
+            continue;
+        // Pictures have no operator==; the same picture shares its cache key.
+        const bool same = v.metaType().id() == QMetaType::QPixmap
+            ? old.value<QPixmap>().cacheKey() == v.value<QPixmap>().cacheKey()
+            : old == v;
+        if (same)
             return std::uint32_t(i - 1);
     }
     values.push_back(v);
