@@ -73,6 +73,7 @@ void TestRecordsetFilter::criteria_data()
     QTest::newRow("date >= with time") << "Born >= #2001-09-01 00:00:01#" << QList<int>{8};
     QTest::newRow("date quoted") << "Born > '2002-01-01'" << QList<int>{8};
     QTest::newRow("leap day") << "Born = #2/29/2020#" << QList<int>{8};
+    QTest::newRow("date serial") << "Born < 36526" << QList<int>{1, 2, 4, 7};
     // Booleans
     QTest::newRow("bool True") << "Active = True" << QList<int>{1, 3, 5, 7};
     QTest::newRow("bool -1") << "Active = -1" << QList<int>{1, 3, 5, 7};
@@ -132,6 +133,8 @@ void TestRecordsetFilter::badCriteriaKeepPreviousFilter_data()
     QTest::newRow("open date") << "Born = #2001-01-01";
     QTest::newRow("bad date") << "Born = #2001-02-30#";
     QTest::newRow("text for number") << "ID = 'abc'";
+    QTest::newRow("serial out of range") << "Born = 1E300";
+    QTest::newRow("date for number") << "ID = #2001-01-01#";
     QTest::newRow("wildcard inside") << "Name LIKE 'a*a'";
     QTest::newRow("LIKE on number") << "ID LIKE '1*'";
     QTest::newRow("Null with <") << "Note < Null";

@@ -347,10 +347,14 @@ private:
                 if (!ok) {
                     const QDate d = userLocale().toDate(lit.text, QLocale::ShortFormat);
                     ok = d.isValid();
-                    n.units = dateToUnits(d, QTime(0, 0));
+                    if (ok)
+                        n.units = dateToUnits(d, QTime(0, 0));
                 }
             } else if (lit.type == LitType::Number) {
-                n.units = serialToUnits(QLocale::c().toDouble(lit.text, &ok));
+                const double serial = QLocale::c().toDouble(lit.text, &ok);
+                ok = ok && std::fabs(serial) <= 3e6;
+                if (ok)
+                    n.units = serialToUnits(serial);
             } else {
                 ok = false;
             }

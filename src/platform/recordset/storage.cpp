@@ -170,6 +170,8 @@ qint32 defaultSize(DataTypeEnum type)
 
 qint64 dateToUnits(const QDate &date, const QTime &time)
 {
+    if (!date.isValid())
+        return 0;
     return date.toJulianDay() * msPerDay + (time.isValid() ? time.msecsSinceStartOfDay() : 0);
 }
 
