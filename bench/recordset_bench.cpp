@@ -65,6 +65,15 @@ double ms(const std::function<void()> &f)
     return double(t.nsecsElapsed()) / 1e6;
 }
 
+// Best of three runs: the machine is shared, the minimum is the least disturbed figure.
+double best(const std::function<void()> &f)
+{
+    double m = ms(f);
+    for (int k = 0; k < 2; ++k)
+        m = std::min(m, ms(f));
+    return m;
+}
+
 long rssKb()
 {
     QFile f(QStringLiteral("/proc/self/statm"));
@@ -115,7 +124,6 @@ int main(int argc, char **argv)
 
     // ---- build ----
     RecordsetPtr rs = std::make_shared<Recordset>();
-    const long rssBefore = rssKb();
     const double buildRs = ms([&] {
         Fields f = rs->Fields();
         f.Append(QStringLiteral("ID"), adInteger);
@@ -142,7 +150,6 @@ int main(int argc, char **argv)
             rs->Update();
         }
     });
-    const double memRs = double(rssKb() - rssBefore) / 1024.0;
 
     sqlite3 *db = nullptr;
     sqlite3_open(":memory:", &db);
@@ -173,25 +180,28 @@ int main(int argc, char **argv)
 
     // ---- filter keeping 10% ----
     size_t keptRs = 0, keptSql = 0;
-    const double filterRs = ms([&] {
+    const double filterRs = best([&] {
         rs->setFilter(QStringLiteral("Amount < 100"));
         keptRs = size_t(rs->RecordCount());
     });
-    const double filterSql = ms([&] { keptSql = collect(db, "SELECT id FROM t WHERE amount < 100"); });
+    const double filterSql = best([&] { keptSql = collect(db, "SELECT id FROM t WHERE amount < 100"); });
     size_t textRs = 0, textSql = 0;
-    const double filterTextRs = ms([&] {
+    const double filterTextRs = best([&] {
         rs->setFilter(QStringLiteral("City = 'rome'"));
         textRs = size_t(rs->RecordCount());
     });
-    const double filterTextSql = ms([&] {
+    const double filterTextSql = best([&] {
         textSql = collect(db, "SELECT id FROM t WHERE city = ?1 COLLATE NOCASE", u"rome");
     });
     rs->setFilter(0);
 
     // ---- sort by a number and a text ----
-    const double sortRs = ms([&] { rs->setSort(QStringLiteral("Code, Name")); });
+    const double sortRs = best([&] {
+        rs->setSort(QString());
+        rs->setSort(QStringLiteral("Code, Name"));
+    });
     size_t sortedSql = 0;
-    const double sortSql = ms([&] {
+    const double sortSql = best([&] {
         sortedSql = collect(db, "SELECT id FROM t ORDER BY code, name COLLATE NOCASE");
     });
     const bool sortedOk = rs->ViewValue(0, 1).toInt() <= rs->ViewValue(N - 1, 1).toInt()
@@ -219,8 +229,11 @@ int main(int argc, char **argv)
     bytes.clear();
     bytes.squeeze();
 
+    // Memory is taken from the loaded copy: its texts are its own, not shared with the source.
     RecordsetPtr loaded = std::make_shared<Recordset>();
+    const long rssBefore = rssKb();
     const double loadRs = ms([&] { loaded->Open(path); });
+    const double memRs = double(rssKb() - rssBefore) / 1024.0;
     qint64 tokens = 0;
     const double loadPlain = ms([&] {
         QFile f(path);
