@@ -18,7 +18,7 @@ void copyCell(const Column &src, int from, Column &dst, int to)
         switch (src.kind) {
         case Kind::Int: case Kind::Currency: case Kind::Date: dst.setInt(to, src.ints[f]); return;
         case Kind::Real: dst.setReal(to, src.reals[f]); return;
-        case Kind::Text: dst.setText(to, src.texts[f]); return;
+        case Kind::Text: dst.setText(to, src.text(from)); return;
         case Kind::Bytes: dst.setBytes(to, src.bytes[f]); return;
         }
     }

@@ -443,14 +443,13 @@ void evalLeaf(const CriteriaNode &n, const Table &t, int first, int count, quint
         scanOp<qint64>(n.op, c.ints, n.units, c, first, count, out);
         return;
     case Kind::Text: {
-        const QString *d = c.texts.data() + first;
         const QStringView lit(n.text);
         for (int k = 0; k < count; ++k) {
             if (c.isNull(first + k)) {
                 out[k] = 0;
                 continue;
             }
-            const QStringView v(d[k]);
+            const QStringView v = c.text(first + k);
             bool r = false;
             if (n.op == Op::Like) {
                 switch (n.like) {

@@ -622,7 +622,7 @@ QString displayText(const Column &c, int row)
     case Kind::Date:
         return CStr(QVariant(unitsToDateTime(c.ints[r])));
     case Kind::Text:
-        return c.texts[r];
+        return c.text(row).toString();
     case Kind::Bytes:
         return QString::fromLatin1(c.bytes[r].toHex().toUpper());
     }

@@ -122,7 +122,7 @@ void store(Column &c, int row, const QVariant &v)
             if (c.def.type != adGUID) {
                 if (s.size() > c.def.definedSize && c.def.definedSize >= 0 && c.def.type == adVarWChar)
                     c.def.definedSize = qint32(s.size()); // sizes of untyped text are learnt
-                c.setText(row, std::move(s));
+                c.setText(row, s);
                 return;
             }
         }

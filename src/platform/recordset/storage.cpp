@@ -384,7 +384,12 @@ void Column::reserve(size_t rows)
     switch (kind) {
     case Kind::Int: case Kind::Currency: case Kind::Date: ints.reserve(rows); break;
     case Kind::Real: reals.reserve(rows); break;
-    case Kind::Text: texts.reserve(rows); break;
+    case Kind::Text:
+        // Text room judged by the values so far.
+        if (!spans.empty() && rows > spans.size())
+            arena.reserve(size_t(double(arena.size()) / double(spans.size()) * double(rows) * 1.05));
+        spans.reserve(rows);
+        break;
     case Kind::Bytes: bytes.reserve(rows); break;
     }
     nullBits.reserve((rows + 63) / 64);
@@ -396,7 +401,7 @@ void Column::appendNull()
     switch (kind) {
     case Kind::Int: case Kind::Currency: case Kind::Date: ints.push_back(0); n = ints.size(); break;
     case Kind::Real: reals.push_back(0); n = reals.size(); break;
-    case Kind::Text: texts.emplace_back(); n = texts.size(); break;
+    case Kind::Text: spans.push_back(0); n = spans.size(); break;
     case Kind::Bytes: bytes.emplace_back(); n = bytes.size(); break;
     }
     if (nullBits.size() * 64 < n)
@@ -423,7 +428,7 @@ QVariant Column::value(int row) const
         return QVariant(reals[r]);
     case Kind::Currency: return QVariant(double(ints[r]) / 10000.0);
     case Kind::Date: return QVariant(unitsToDateTime(ints[r]));
-    case Kind::Text: return QVariant(texts[r]);
+    case Kind::Text: return QVariant(text(row).toString());
     case Kind::Bytes: return QVariant(bytes[r]);
     }
     return QVariant();
@@ -540,7 +545,7 @@ void Column::setValue(int row, const QVariant &v)
         } else if (limitedLength(def) && s.size() > def.definedSize) {
             fail("the text is longer than the field");
         }
-        texts[r] = std::move(s);
+        setText(row, s);
         break;
     }
     case Kind::Bytes: {
@@ -568,11 +573,33 @@ int Column::compareRows(int a, int b) const
     case Kind::Real:
         return reals[x] < reals[y] ? -1 : reals[x] > reals[y] ? 1 : 0;
     case Kind::Text:
-        return compareNoCase(texts[x], texts[y]);
+        return compareNoCase(text(a), text(b));
     case Kind::Bytes:
         return bytes[x] < bytes[y] ? -1 : bytes[y] < bytes[x] ? 1 : 0;
     }
     return 0;
+}
+
+void Column::setText(int row, QStringView v)
+{
+    if (v.size() > maxTextLength)
+        raise(adErrDataConversion,
+              QStringLiteral("Field '%1': a text of %2 characters is longer than the %3 a field "
+                             "can hold.")
+                  .arg(def.name)
+                  .arg(v.size())
+                  .arg(maxTextLength));
+    const char16_t *src = reinterpret_cast<const char16_t *>(v.utf16());
+    const size_t start = arena.size();
+    if (src >= arena.data() && src < arena.data() + arena.size()) {
+        // The value comes from this arena, which may move as it grows.
+        const std::vector<char16_t> copy(src, src + v.size());
+        arena.insert(arena.end(), copy.begin(), copy.end());
+    } else {
+        arena.insert(arena.end(), src, src + v.size());
+    }
+    spans[size_t(row)] = (quint64(start) << 24) | quint64(v.size());
+    setNullBit(row, false);
 }
 
 int compareNoCase(QStringView a, QStringView b)

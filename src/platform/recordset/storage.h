@@ -66,7 +66,10 @@ public:
     Kind kind;
     std::vector<qint64> ints;
     std::vector<double> reals;
-    std::vector<QString> texts;
+    // Text: the UTF-16 units of every value in one arena, and per record its start and length
+    // packed as start << 24 | length. A rewritten value is appended; the old units stay unused.
+    std::vector<char16_t> arena;
+    std::vector<quint64> spans;
     std::vector<QByteArray> bytes;
     std::vector<quint64> nullBits; // bit set: value is Null
 
@@ -93,7 +96,14 @@ public:
     // Typed fast writers for bulk loading (no checks beyond the kind).
     void setInt(int row, qint64 v) { ints[size_t(row)] = v; setNullBit(row, false); }
     void setReal(int row, double v) { reals[size_t(row)] = v; setNullBit(row, false); }
-    void setText(int row, QString v) { texts[size_t(row)] = std::move(v); setNullBit(row, false); }
+    static constexpr qsizetype maxTextLength = 0xFFFFFF;
+    QStringView text(int row) const
+    {
+        const quint64 s = spans[size_t(row)];
+        return QStringView(arena.data() + (s >> 24), qsizetype(s & 0xFFFFFF));
+    }
+    // Throws adErrDataConversion beyond maxTextLength units.
+    void setText(int row, QStringView v);
     void setBytes(int row, QByteArray v) { bytes[size_t(row)] = std::move(v); setNullBit(row, false); }
 
     // Orders two rows of this column: Null first, text without regard to case.

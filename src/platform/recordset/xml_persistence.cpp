@@ -111,7 +111,7 @@ public:
     }
 
     // Attribute text: escaped, UTF-8. Returns false for characters XML 1.0 cannot carry.
-    bool text(const QString &s)
+    bool text(QStringView s)
     {
         const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
         const qsizetype n = s.size();
@@ -359,7 +359,7 @@ void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
                 break;
             }
             case Kind::Text:
-                if (!o.text(c.texts[x]))
+                if (!o.text(c.text(r)))
                     raise(adErrDataConversion,
                           QStringLiteral("Field '%1' holds characters XML cannot hold.")
                               .arg(c.def.name));
@@ -931,7 +931,9 @@ private:
             ok = parseDateText(v, c.ints[r], false);
             break;
         case Kind::Text:
-            c.texts[r] = v.toString();
+            if (v.size() > Column::maxTextLength)
+                return false;
+            c.setText(row, v);
             break;
         case Kind::Bytes: {
             const QByteArray latin = v.toLatin1();
@@ -992,7 +994,7 @@ private:
             for (size_t k = 0; k < n && same; ++k) {
                 const Column &c = t->columns[keyColumns.empty() ? k : size_t(keyColumns[k])];
                 same = c.compareRows(r, probe) == 0
-                       && (c.kind != Kind::Text || c.texts[size_t(r)] == c.texts[size_t(probe)]);
+                       && (c.kind != Kind::Text || c.text(r) == c.text(probe));
             }
             if (same)
                 return r;
@@ -1063,7 +1065,7 @@ private:
                         c.ints[size_t(original)] = c.ints[size_t(changes)];
                         break;
                     case Kind::Real: c.reals[size_t(original)] = c.reals[size_t(changes)]; break;
-                    case Kind::Text: c.texts[size_t(original)] = c.texts[size_t(changes)]; break;
+                    case Kind::Text: c.setText(original, c.text(changes)); break;
                     case Kind::Bytes: c.bytes[size_t(original)] = c.bytes[size_t(changes)]; break;
                     }
                     c.setNullBit(original, false);
@@ -1105,7 +1107,7 @@ void compact(Table &t)
             switch (src.kind) {
             case Kind::Int: case Kind::Currency: case Kind::Date: dst.setInt(nr, src.ints[size_t(r)]); break;
             case Kind::Real: dst.setReal(nr, src.reals[size_t(r)]); break;
-            case Kind::Text: dst.setText(nr, src.texts[size_t(r)]); break;
+            case Kind::Text: dst.setText(nr, src.text(r)); break;
             case Kind::Bytes: dst.setBytes(nr, src.bytes[size_t(r)]); break;
             }
         }
