@@ -94,6 +94,23 @@ std::vector<double> paintSeconds(const std::vector<QWidget *> &widgets, int roun
     return best;
 }
 
+// Formatting a whole column through the selection; the fastest of 20 (microseconds are noisy).
+double formatColumnSeconds(tessera::FlexGrid *grid, int n)
+{
+    double best = 1e9;
+    for (int i = 0; i < 20; ++i)
+        best = std::min(best, seconds([&] {
+                            grid->setRow(1);
+                            grid->setCol(3);
+                            grid->setRowSel(n);
+                            grid->setColSel(3);
+                            grid->setFillStyle(1);
+                            grid->setCellBackColor(0x00CCFFFF + i);
+                            grid->setFillStyle(0);
+                        }));
+    return best;
+}
+
 std::map<QString, double> results;
 
 void put(const QString &key, double value)
@@ -125,15 +142,7 @@ tessera::FlexGrid *benchFlexGrid(int n, const QString &tag)
                     grid->setTextMatrix(r, c, cellText(r, c));
         }));
     put(tag + ".tessera.bytes_per_cell", double(heapBytes() - before) / (double(n) * kCols));
-    put(tag + ".tessera.format_col_s", seconds([&] {
-            grid->setRow(1);
-            grid->setCol(3);
-            grid->setRowSel(n);
-            grid->setColSel(3);
-            grid->setFillStyle(1);
-            grid->setCellBackColor(0x00CCFFFF);
-            grid->setFillStyle(0);
-        }));
+    put(tag + ".tessera.format_col_s", formatColumnSeconds(grid, n));
     put(tag + ".tessera.sort_numeric_s", seconds([&] {
             grid->setRow(1);
             grid->setRowSel(1); // Row == RowSel: every data row
@@ -242,7 +251,8 @@ void benchBinding(int n, const QString &tag)
         grid->resize(kViewWidth, kViewHeight);
         put(tag + ".tessera.bind_s", seconds([&] { grid->setDataSource(rs); }));
         put(tag + ".tessera.bind_bytes_per_cell", double(heapBytes() - before) / (double(n) * kCols));
-        if (grid->TextMatrix(n / 2, 3) != rs->ViewText(n / 2 - 1, 3))
+        if (grid->TextMatrix(n / 2, 3)
+            != rs->ViewText(n / 2 - grid->FixedRows(), 3 - grid->FixedCols()))
             std::printf("  warning: the bound grid does not show the record set\n");
         grid->setTopRow(n / 2);
         put(tag + ".tessera.bound_paint_s", paintSeconds({grid})[0]);
@@ -288,15 +298,7 @@ tessera::FlexGrid *benchFlexGridSmall(int n, const QString &tag)
     for (int r = 1; r <= n; ++r)
         for (int c = 0; c < kCols; ++c)
             grid->setTextMatrix(r, c, cellText(r, c));
-    put(tag + ".tessera.format_col_s", seconds([&] {
-            grid->setRow(1);
-            grid->setCol(3);
-            grid->setRowSel(n);
-            grid->setColSel(3);
-            grid->setFillStyle(1);
-            grid->setCellBackColor(0x00CCFFFF);
-            grid->setFillStyle(0);
-        }));
+    put(tag + ".tessera.format_col_s", formatColumnSeconds(grid, n));
     grid->setTopRow(n / 2);
     return grid;
 }
