@@ -94,10 +94,15 @@ public:
     quint8 Precision() const;
     quint8 NumericScale() const;
 
-    // Null is a null QVariant. Reading at BOF/EOF raises 3021.
+    // Null reads as the runtime's Null (QVariant::fromValue(nullptr), isNull() true); values come
+    // as bool, qint16 (adSmallInt), int (other integers up to 32 bits), qint64 (adBigInt), float
+    // (adSingle), double (other numbers, currency included), QDateTime (no time zone: local),
+    // QString (texts, GUIDs as "{...}") or QByteArray. Reading at BOF/EOF raises 3021.
     QVariant Value() const;
-    // Converts to the field's type; a value that cannot be converted (or is too long or out of
-    // range) raises adErrDataConversion and leaves the field unchanged.
+    // Converts to the field's type (numeric text in the C or the user's locale, "True"/"False",
+    // date text or serial, ...); a value that cannot be converted, is out of range or longer than
+    // DefinedSize (or than 16,777,215 characters) raises adErrDataConversion and leaves the field
+    // unchanged. An invalid or null QVariant stores Null.
     void setValue(const QVariant &value);
 
     int index() const { return m_index; }
