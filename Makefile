@@ -1,5 +1,5 @@
 # make demo  - install what is missing, build, open the demo form (or write demo.png without a display)
-# make test  - install what is missing, build, run every test
+# make test  - install what is missing, build, run every test; then again under the sanitizers
 # make bench - Release build, run every benchmark
 # make sanitize-test - the suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer
 # make fuzz  - clang build of the libFuzzer targets; make fuzz-run FUZZ_SECONDS=600 runs each
@@ -13,7 +13,7 @@ SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES    := $(shell grep -v '^[[:space:]]*\#' deps/debian.txt)
 TEST_ENV    := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/tessera-runtime-$$(id -u)
 
-.PHONY: all deps configure build demo test sanitize-test bench fuzz fuzz-run clean
+.PHONY: all deps configure build demo test unit-test sanitize-test bench fuzz fuzz-run clean
 
 all: build
 
@@ -43,7 +43,9 @@ demo: build
 	    $(TEST_ENV) $(BUILD)/app/tessera-demo --screenshot demo.png && echo "No display: wrote demo.png"; \
 	fi
 
-test: build
+test: unit-test sanitize-test
+
+unit-test: build
 	@mkdir -p /tmp/tessera-runtime-$$(id -u) && chmod 700 /tmp/tessera-runtime-$$(id -u)
 	cd $(BUILD) && $(TEST_ENV) ctest --output-on-failure -j$(JOBS)
 
@@ -76,7 +78,7 @@ fuzz-run: fuzz
 	    n=$$(basename $$f); n=$${n#fuzz_}; \
 	    mkdir -p fuzz/corpus-work/$$n && cp -n fuzz/corpus/$$n/* fuzz/corpus-work/$$n/ 2>/dev/null; \
 	    echo "== $$f"; \
-	    QT_QPA_PLATFORM=offscreen $$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=fuzz/corpus-work/ \
+	    QT_QPA_PLATFORM=offscreen $(SAN_ENV) $$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=fuzz/corpus-work/ \
 	        fuzz/corpus-work/$$n || exit 1; \
 	done
 
