@@ -80,7 +80,7 @@ QString cellText(int row, int col)
 
 // The fastest of several renders: the machine is shared, the minimum is the stable figure.
 // Widgets compared with each other are rendered in turn, so that a busy spell hits them alike.
-std::vector<double> paintSeconds(const std::vector<QWidget *> &widgets, int rounds = 40)
+std::vector<double> paintSeconds(const std::vector<QWidget *> &widgets, int rounds = 100)
 {
     std::vector<QImage> images;
     for (QWidget *w : widgets) {
