@@ -1,9 +1,36 @@
-// Format with random expressions and values, in two locales.
+// Format with random expressions and values, in two locales. Beyond not crashing: a numeric text
+// formats as its number, a Boolean as -1/0, a whole number the same as its Double, a text that is
+// not numeric comes back unchanged, and an empty expression gives CStr.
 #include "fuzz_input.h"
 
 #include <tessera/Runtime.h>
 
 #include <QLocale>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+QString formatOrError(const QVariant &value, const QString &expression)
+{
+    try {
+        return tessera::Format(value, expression);
+    } catch (const tessera::Error &e) {
+        // a defined error is an answer, not a fault; keep it comparable
+        return QStringLiteral("<error %1>").arg(e.number());
+    }
+}
+
+void expectSame(const char *what, const QString &a, const QString &b, const QString &expression)
+{
+    if (a == b)
+        return;
+    std::fprintf(stderr, "fuzz_format: %s: \"%s\" vs \"%s\" with \"%s\"\n", what,
+                 qUtf8Printable(a), qUtf8Printable(b), qUtf8Printable(expression));
+    std::abort();
+}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -12,24 +39,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                        QLocale(QLocale::Italian, QLocale::Italy) };
     tessera::setUserLocale(locales[in.small(2)]);
     const QString expression = in.text();
-    QVariant value;
     switch (in.small(4)) {
-    case 0:
-        value = in.number();
+    case 0: {
+        const double number = in.number();
+        const QString shown = formatOrError(number, expression);
+        if (expression.isEmpty())
+            expectSame("empty expression", shown, tessera::CStr(QVariant(number)), expression);
+        // A whole number in the Long range formats like its Double.
+        if (std::isfinite(number) && std::abs(number) < 2147483648.0) {
+            const qint32 whole = qint32(number);
+            expectSame("Long vs Double", formatOrError(whole, expression),
+                       formatOrError(double(whole), expression), expression);
+        }
         break;
-    case 1:
-        value = in.text();
-        break;
-    case 2:
-        value = bool(in.small(2));
-        break;
-    default:
-        break; // null
     }
-    try {
-        (void)tessera::Format(value, expression);
-    } catch (const tessera::Error &) {
-        // a defined error is an answer, not a fault
+    case 1: {
+        const QString text = in.text();
+        const QString shown = formatOrError(text, expression);
+        if (expression.isEmpty()) {
+            expectSame("empty expression on text", shown, text, expression);
+        } else if (tessera::IsNumeric(text)) {
+            expectSame("numeric text vs its number", shown,
+                       formatOrError(tessera::CDbl(text), expression), expression);
+        } else {
+            expectSame("non-numeric text", shown, text, expression);
+        }
+        break;
+    }
+    case 2: {
+        const bool flag = in.small(2);
+        if (!expression.isEmpty()) // an empty expression gives "True"/"False"
+            expectSame("Boolean vs -1/0", formatOrError(flag, expression),
+                       formatOrError(flag ? -1 : 0, expression), expression);
+        break;
+    }
+    default:
+        (void)formatOrError(QVariant(), expression);
+        (void)formatOrError(tessera::Null(), expression);
+        break;
     }
     return 0;
 }

@@ -39,6 +39,16 @@ public:
         return value;
     }
 
+    qint32 integer()
+    {
+        qint32 value = 0;
+        if (m_size - m_pos >= sizeof value) {
+            std::memcpy(&value, m_data + m_pos, sizeof value);
+            m_pos += sizeof value;
+        }
+        return value;
+    }
+
     int small(int bound)
     {
         if (atEnd() || bound <= 0)
