@@ -312,15 +312,24 @@ bool asciiToDouble(const std::string &ascii, double &out)
     const auto res = std::from_chars(first, last, out);
     if (res.ec == std::errc::result_out_of_range) {
         // Decide between overflow and underflow from the decimal magnitude.
+        // The exponent saturates: "1e-99999999999" is tiny, not an unreadable exponent of 0.
         const auto e = ascii.find('e');
-        int exponent = 0;
-        if (e != std::string::npos)
-            std::from_chars(ascii.data() + e + 1 + (ascii[e + 1] == '+'), last, exponent);
+        qint64 exponent = 0;
+        if (e != std::string::npos) {
+            size_t k = e + 1;
+            const bool negative = k < ascii.size() && ascii[k] == '-';
+            if (k < ascii.size() && (ascii[k] == '-' || ascii[k] == '+'))
+                ++k;
+            for (; k < ascii.size() && ascii[k] >= '0' && ascii[k] <= '9'; ++k)
+                exponent = std::min<qint64>(exponent * 10 + (ascii[k] - '0'), qint64(1) << 40);
+            if (negative)
+                exponent = -exponent;
+        }
         std::string mantissa = ascii.substr(0, e);
         const auto dot = mantissa.find('.');
-        int intDigits = 0;
+        qint64 intDigits = 0;
         bool seen = false;
-        int leadingFractionZeros = 0;
+        qint64 leadingFractionZeros = 0;
         for (size_t k = 0; k < mantissa.size(); ++k) {
             const char c = mantissa[k];
             if (c < '0' || c > '9')
@@ -338,7 +347,7 @@ bool asciiToDouble(const std::string &ascii, double &out)
                     seen = true;
             }
         }
-        const int magnitude = (intDigits > 0 ? intDigits : -leadingFractionZeros) + exponent;
+        const qint64 magnitude = (intDigits > 0 ? intDigits : -leadingFractionZeros) + exponent;
         if (magnitude > 0)
             return false;
         out = 0;
