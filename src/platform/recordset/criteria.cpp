@@ -64,6 +64,10 @@ private:
     const QString &s;
     const Table &t;
     qsizetype i = 0;
+    int depth = 0;
+    // Deeper nesting than any hand-written criteria; the parser and the evaluator recurse per
+    // level, so a bound keeps hostile texts from exhausting the stack.
+    static constexpr int maxDepth = 200;
 
     void skipSpace()
     {
@@ -131,8 +135,12 @@ private:
     {
         skipSpace();
         if (i < s.size() && s[i] == u'(') {
+            if (++depth > maxDepth)
+                syntax(QStringLiteral("The criteria nest parentheses more than %1 deep.")
+                           .arg(maxDepth));
             ++i;
             auto inner = parseOr();
+            --depth;
             skipSpace();
             if (i >= s.size() || s[i] != u')')
                 syntax(QStringLiteral("A closing parenthesis is missing in the criteria."));

@@ -102,7 +102,7 @@ const Column &RecordsetPrivate::column(int field) const
 {
     const auto &cols = table->columns;
     if (field < 0 || size_t(field) >= cols.size())
-        raise(adErrItemNotFound);
+        raise(adErrItemNotFound, QStringLiteral("(field %1 of %2)").arg(field).arg(cols.size()));
     return cols[size_t(field)];
 }
 

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QUuid>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -181,15 +182,18 @@ public:
             return;
         if (m_dev->write(m_buf.data(), used) != used)
             raise(adErrOpeningFile, QStringLiteral("Writing failed: %1").arg(m_dev->errorString()));
+        m_written += used;
         m_p = m_buf.data();
     }
     QByteArray take() const { return QByteArray(m_buf.data(), qsizetype(m_p - m_buf.data())); }
+    qint64 written() const { return m_written; }
 
 private:
     QIODevice *m_dev;
     std::vector<char> m_buf;
     char *m_p = nullptr;
     char *m_end = nullptr;
+    qint64 m_written = 0;
 
     void need(size_t n)
     {
@@ -489,6 +493,27 @@ private:
     std::vector<qint64> keyColumns;
     std::vector<QString> keys;
 
+    // Skips the current element. Rowset files nest a handful of levels, so elements nested far
+    // deeper are taken for a hostile file rather than read on.
+    void skipElement()
+    {
+        static constexpr int maxDepth = 256;
+        int depth = 1;
+        while (depth > 0 && !xr.atEnd()) {
+            const auto tok = xr.readNext();
+            if (tok == QXmlStreamReader::StartElement) {
+                if (++depth > maxDepth)
+                    bad(xr, QStringLiteral("elements are nested more than %1 deep").arg(maxDepth));
+            } else if (tok == QXmlStreamReader::EndElement) {
+                --depth;
+            } else if (tok == QXmlStreamReader::EntityReference) {
+                bad(xr, QStringLiteral("entity references are not accepted"));
+            }
+        }
+        if (xr.hasError())
+            bad(xr, xr.errorString());
+    }
+
     void readRoot()
     {
         while (xr.readNextStartElement()) {
@@ -503,7 +528,7 @@ private:
                 }
                 readData();
             } else {
-                xr.skipCurrentElement();
+                skipElement();
             }
         }
         if (xr.hasError())
@@ -742,14 +767,14 @@ private:
         std::vector<SchemaField> fields;
         while (xr.readNextStartElement()) {
             if (xr.namespaceUri() != nsS || xr.name() != QLatin1String("ElementType")) {
-                xr.skipCurrentElement();
+                skipElement();
                 continue;
             }
             while (xr.readNextStartElement()) {
                 if (xr.namespaceUri() == nsS && xr.name() == QLatin1String("AttributeType"))
                     fields.push_back(readField(int(fields.size())));
                 else
-                    xr.skipCurrentElement();
+                    skipElement();
             }
         }
         if (xr.hasError())
@@ -791,7 +816,7 @@ private:
         while (xr.readNextStartElement()) {
             if (xr.namespaceUri() == nsS && xr.name() == QLatin1String("datatype"))
                 take(xr.attributes());
-            xr.skipCurrentElement();
+            skipElement();
         }
         auto get = [&a](const QString &ns, const char *name) {
             const auto it = a.find(ns + QLatin1Char('|') + QLatin1String(name));
@@ -933,6 +958,14 @@ private:
         case Kind::Text:
             if (v.size() > Column::maxTextLength)
                 return false;
+            if (c.def.type == adGUID) {
+                // As a GUID put into the field: checked, then kept in its braced upper-case form.
+                const QUuid u = QUuid::fromString(v);
+                if (u.isNull() && v.count(u'0') != 32)
+                    return false;
+                c.setText(row, u.toString(QUuid::WithBraces).toUpper());
+                break;
+            }
             c.setText(row, v);
             break;
         case Kind::Bytes: {
@@ -974,7 +1007,7 @@ private:
                             .arg(a.value().left(40).toString(), c.def.name));
             hint = f + 1;
         }
-        xr.skipCurrentElement();
+        skipElement();
         return row;
     }
 
@@ -1017,12 +1050,12 @@ private:
                     if (isRow())
                         readRow();
                     else
-                        xr.skipCurrentElement();
+                        skipElement();
                 }
             } else if (xr.namespaceUri() == nsRs && xr.name() == QLatin1String("delete")) {
                 while (xr.readNextStartElement()) {
                     if (!isRow()) {
-                        xr.skipCurrentElement();
+                        skipElement();
                         continue;
                     }
                     const int probe = readRow();
@@ -1034,7 +1067,7 @@ private:
             } else if (xr.namespaceUri() == nsRs && xr.name() == QLatin1String("update")) {
                 readUpdate();
             } else {
-                xr.skipCurrentElement();
+                skipElement();
             }
         }
         if (xr.hasError())
@@ -1051,7 +1084,7 @@ private:
                     if (isRow() && original < 0)
                         original = readRow();
                     else
-                        xr.skipCurrentElement();
+                        skipElement();
                 }
             } else if (isRow()) {
                 if (original < 0)
@@ -1081,7 +1114,7 @@ private:
                     dropRow(original);
                 }
             } else {
-                xr.skipCurrentElement();
+                skipElement();
             }
         }
     }
@@ -1136,6 +1169,13 @@ void saveXmlFile(const QString &fileName, const Table &table, const std::vector<
     Out o(&file);
     writeDocument(o, table, rows); // on a throw QSaveFile discards the temporary file
     o.flush();
+    // A file size limit or a full disk can cut a write short without the write reporting it;
+    // the temporary file's size tells.
+    if (!file.flush() || file.size() != o.written())
+        raise(adErrOpeningFile, QStringLiteral("%1: the disk took %2 of the %3 bytes written.")
+                                    .arg(fileName)
+                                    .arg(file.size())
+                                    .arg(o.written()));
     if (!file.commit())
         raise(adErrOpeningFile, QStringLiteral("%1: %2").arg(fileName, file.errorString()));
 }

@@ -1,0 +1,428 @@
+// Hostile and mistaken input at every entry point a host or a user reaches: values of the wrong
+// type or size, criteria and sort texts, Save targets that cannot be written and files that cannot
+// be read. Each must raise its defined error with a description, keep the records as they were
+// and leave no stray file behind.
+#include <TestHelpers.h>
+#include <tessera/Recordset.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <limits>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace tessera;
+
+namespace {
+
+// What an action may touch: the open record set, a closed one with its fields appended, and a
+// scratch folder (holding "input.xml" when the row brings a file).
+struct Scene
+{
+    RecordsetPtr rs;
+    RecordsetPtr fresh;
+    QString dir;
+    QString path(const QString &name) const { return dir + QLatin1Char('/') + name; }
+};
+
+using Action = std::function<void(Scene &)>;
+
+RecordsetPtr records()
+{
+    auto rs = std::make_shared<Recordset>();
+    Fields f = rs->Fields();
+    f.Append(QStringLiteral("ID"), adInteger);
+    f.Append(QStringLiteral("Small"), adSmallInt);
+    f.Append(QStringLiteral("Tiny"), adUnsignedTinyInt);
+    f.Append(QStringLiteral("Name"), adVarWChar, 20);
+    f.Append(QStringLiteral("Memo"), adLongVarWChar);
+    f.Append(QStringLiteral("Amount"), adDouble);
+    f.Append(QStringLiteral("Price"), adCurrency);
+    f.Append(QStringLiteral("Born"), adDate);
+    f.Append(QStringLiteral("Active"), adBoolean);
+    f.Append(QStringLiteral("Key"), adGUID);
+    f.Append(QStringLiteral("Data"), adVarBinary, 8);
+    rs->Open();
+    for (int i = 1; i <= 6; ++i) {
+        rs->AddNew();
+        rs->setCollect(QStringLiteral("ID"), i);
+        rs->setCollect(QStringLiteral("Small"), -i * 1000);
+        rs->setCollect(QStringLiteral("Tiny"), i * 40);
+        rs->setCollect(QStringLiteral("Name"), QStringLiteral("name %1").arg(i));
+        if (i % 2)
+            rs->setCollect(QStringLiteral("Memo"), QString(i * 100, QLatin1Char('m')));
+        rs->setCollect(QStringLiteral("Amount"), i / 3.0);
+        rs->setCollect(QStringLiteral("Price"), i * 2.5);
+        rs->setCollect(QStringLiteral("Born"), QDateTime(QDate(1990 + i, i, i * 3), QTime(i, 0)));
+        rs->setCollect(QStringLiteral("Active"), i % 3 == 0);
+        rs->setCollect(QStringLiteral("Key"),
+                       QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964F%1}").arg(i));
+        rs->setCollect(QStringLiteral("Data"), QByteArray(i, char(i)));
+        rs->Update();
+    }
+    rs->MoveFirst();
+    return rs;
+}
+
+// Every value of every record, as stored.
+QList<QVariantList> snapshot(const RecordsetPtr &rs)
+{
+    QList<QVariantList> out;
+    RecordsetPtr all = rs->Clone();
+    for (int v = 0; v < all->RecordCount(); ++v) {
+        QVariantList row;
+        for (int f = 0; f < all->FieldCount(); ++f)
+            row << all->ViewValue(v, f);
+        out << row;
+    }
+    return out;
+}
+
+// Names and contents of everything in a folder, hidden files and subfolders included.
+QMap<QString, QByteArray> folder(const QString &dir)
+{
+    QMap<QString, QByteArray> out;
+    QDir d(dir);
+    const auto entries =
+        d.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &fi : entries) {
+        if (fi.isDir()) {
+            const auto inner = folder(fi.filePath());
+            for (auto it = inner.begin(); it != inner.end(); ++it)
+                out.insert(fi.fileName() + QLatin1Char('/') + it.key(), it.value());
+            out.insert(fi.fileName() + QLatin1Char('/'), QByteArray());
+            continue;
+        }
+        QFile f(fi.filePath());
+        out.insert(fi.fileName(), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("?"));
+    }
+    return out;
+}
+
+QByteArray document(const QByteArray &fields, const QByteArray &rows)
+{
+    return "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'"
+           " xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
+           " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
+           "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>"
+           + fields + "</s:ElementType></s:Schema><rs:data>" + rows + "</rs:data></xml>";
+}
+
+QByteArray field(const char *name, const char *type, const QByteArray &extra = {})
+{
+    return QByteArray("<s:AttributeType name='") + name + "'><s:datatype dt:type='" + type + "'"
+           + extra + "/></s:AttributeType>";
+}
+
+QString nested(int depth, const QString &inner)
+{
+    return QString(depth, QLatin1Char('(')) + inner + QString(depth, QLatin1Char(')'));
+}
+
+// Keeps the process from being killed while a file size limit makes writes fail.
+struct FileSizeLimit
+{
+    rlimit old{};
+    void (*oldHandler)(int) = nullptr;
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = old;
+        lim.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+};
+
+const QString giantText(20 * 1024 * 1024, QLatin1Char('g'));
+
+} // namespace
+
+Q_DECLARE_METATYPE(Action)
+
+class TestRecordsetBadInput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void badInput_data();
+    void badInput();
+    void deepButReasonableCriteria();
+};
+
+void TestRecordsetBadInput::badInput_data()
+{
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QByteArray>("file"); // written to input.xml first when not empty
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("mentions"); // a word the description must name
+
+    const QByteArray none;
+    const int conv = adErrDataConversion;
+    const auto set = [](const char *name, QVariant v) {
+        return Action([name, v](Scene &s) { s.rs->setCollect(QString::fromLatin1(name), v); });
+    };
+
+    // ---- values put into fields ----------------------------------------------------------
+    QTest::newRow("text into integer") << set("ID", "twelve") << none << conv << "ID";
+    QTest::newRow("number text with junk into integer") << set("ID", "12abc") << none << conv << "ID";
+    QTest::newRow("huge number into small int") << set("Small", 70000) << none << conv << "Small";
+    QTest::newRow("huge double into integer") << set("ID", 1e300) << none << conv << "ID";
+    QTest::newRow("64-bit into integer")
+        << set("ID", std::numeric_limits<qint64>::max()) << none << conv << "ID";
+    QTest::newRow("negative into unsigned tiny") << set("Tiny", -1) << none << conv << "Tiny";
+    QTest::newRow("256 into unsigned tiny") << set("Tiny", 256) << none << conv << "Tiny";
+    QTest::newRow("NaN into double")
+        << set("Amount", std::numeric_limits<double>::quiet_NaN()) << none << conv << "Amount";
+    QTest::newRow("infinity into double")
+        << set("Amount", std::numeric_limits<double>::infinity()) << none << conv << "Amount";
+    QTest::newRow("infinity text into double") << set("Amount", "inf") << none << conv << "Amount";
+    QTest::newRow("1e999 text into double") << set("Amount", "1e999") << none << conv << "Amount";
+    QTest::newRow("beyond the currency range") << set("Price", 1e15) << none << conv << "Price";
+    QTest::newRow("negative beyond the currency range")
+        << set("Price", -1e300) << none << conv << "Price";
+    QTest::newRow("garbage date text") << set("Born", "garbage") << none << conv << "Born";
+    QTest::newRow("date text with a 13th month")
+        << set("Born", "2001-13-01") << none << conv << "Born";
+    QTest::newRow("February 30th") << set("Born", "2001-02-30") << none << conv << "Born";
+    QTest::newRow("serial far beyond any date") << set("Born", 1e10) << none << conv << "Born";
+    QTest::newRow("invalid date-time")
+        << set("Born", QDateTime(QDate(2001, 2, 30), QTime(1, 0))) << none << conv << "Born";
+    QTest::newRow("invalid date") << set("Born", QDate(2001, 2, 30)) << none << conv << "Born";
+    QTest::newRow("garbage into Boolean") << set("Active", "perhaps") << none << conv << "Active";
+    QTest::newRow("garbage into GUID") << set("Key", "{not-a-guid}") << none << conv << "Key";
+    QTest::newRow("text longer than the field")
+        << set("Name", QString(21, QLatin1Char('n'))) << none << conv << "Name";
+    QTest::newRow("20 MB text into a long field") << set("Memo", giantText) << none << conv << "Memo";
+    QTest::newRow("20 MB text into a short field") << set("Name", giantText) << none << conv << "Name";
+    QTest::newRow("20 MB text into integer") << set("ID", giantText) << none << conv << "ID";
+    QTest::newRow("bytes longer than the field")
+        << set("Data", QByteArray(9, 'b')) << none << conv << "Data";
+    QTest::newRow("list into text")
+        << set("Name", QVariantList{1, 2}) << none << conv << "Name";
+    QTest::newRow("list into integer") << set("ID", QVariantList{1}) << none << conv << "ID";
+    QTest::newRow("missing field by name") << set("Nope", 1) << none << int(adErrItemNotFound)
+                                           << "Nope";
+    QTest::newRow("through Field::setValue")
+        << Action([](Scene &s) { s.rs->Fields().Item(QStringLiteral("Small")).setValue(-40000); })
+        << none << conv << "Small";
+    QTest::newRow("through SetViewValue")
+        << Action([](Scene &s) { s.rs->SetViewValue(2, 0, QStringLiteral("x")); }) << none << conv
+        << "ID";
+    QTest::newRow("SetViewValue past the last record")
+        << Action([](Scene &s) { s.rs->SetViewValue(6, 0, 1); }) << none
+        << int(adErrInvalidArgument) << "6";
+    QTest::newRow("SetViewValue past the last field")
+        << Action([](Scene &s) { s.rs->SetViewValue(0, 11, 1); }) << none
+        << int(adErrItemNotFound) << "11";
+    QTest::newRow("unknown type code")
+        << Action([](Scene &s) {
+               s.fresh->Fields().Append(QStringLiteral("X"), DataTypeEnum(999));
+           })
+        << none << int(adErrInvalidArgument) << "999";
+
+    // ---- filter and sort -------------------------------------------------------------------
+    const auto filter = [](QVariant v) { return Action([v](Scene &s) { s.rs->setFilter(v); }); };
+    const int arg = adErrInvalidArgument;
+    QTest::newRow("filter naming a missing field") << filter("Nope = 1") << none << arg << "Nope";
+    QTest::newRow("missing field deep inside")
+        << filter("ID = 1 OR (Name = 'x' AND [No Such] > 2)") << none << arg << "No Such";
+    QTest::newRow("10,000 nested parentheses")
+        << filter(nested(10000, QStringLiteral("ID = 1"))) << none << arg << "parenthes";
+    QTest::newRow("10,000 opening parentheses")
+        << filter(QString(10000, QLatin1Char('('))) << none << arg << "parenthes";
+    QTest::newRow("10,000 nested, one unclosed")
+        << filter(nested(10000, QStringLiteral("ID = 1")).chopped(1)) << none << arg
+        << "parenthes";
+    QTest::newRow("20 MB criteria") << filter(giantText) << none << arg << "ggg";
+    QTest::newRow("a date as criteria") << filter(QDate(2001, 1, 1)) << none << arg << "criteria";
+    QTest::newRow("sort naming a missing field")
+        << Action([](Scene &s) { s.rs->setSort(QStringLiteral("ID, Nope DESC")); }) << none << arg
+        << "Nope";
+    QTest::newRow("sort direction garbage")
+        << Action([](Scene &s) { s.rs->setSort(QStringLiteral("ID sideways")); }) << none << arg
+        << "sideways";
+
+    // ---- Save ------------------------------------------------------------------------------
+    const auto save = [](const char *name) {
+        return Action([name](Scene &s) { s.rs->Save(s.path(QString::fromLatin1(name))); });
+    };
+    QTest::newRow("save into a folder that vanished")
+        << Action([](Scene &s) {
+               QDir(s.dir).mkdir(QStringLiteral("gone"));
+               QDir(s.path(QStringLiteral("gone"))).removeRecursively();
+               s.rs->Save(s.path(QStringLiteral("gone/out.xml")));
+           })
+        << none << int(adErrOpeningFile) << "gone";
+    QTest::newRow("save onto an existing file")
+        << save("input.xml") << QByteArray("keep me") << int(adErrFileExists) << "input.xml";
+    QTest::newRow("save onto a folder")
+        << Action([](Scene &s) {
+               s.rs->Save(s.dir);
+           })
+        << none << int(adErrFileExists) << "";
+    QTest::newRow("save below a file")
+        << save("input.xml/out.xml") << QByteArray("a file") << int(adErrOpeningFile) << "out.xml";
+    QTest::newRow("save into a read-only folder")
+        << Action([](Scene &s) {
+               const QString ro = s.path(QStringLiteral("ro"));
+               QDir(s.dir).mkdir(QStringLiteral("ro"));
+               QFile::setPermissions(ro, QFile::ReadOwner | QFile::ExeOwner);
+               const bool writable = ::access(QFile::encodeName(ro).constData(), W_OK) == 0;
+               // Permission bits do not stop root: a folder no one can write stands in.
+               s.rs->Save(writable ? QStringLiteral("/proc/self/out.xml")
+                                   : ro + QStringLiteral("/out.xml"));
+           })
+        << none << int(adErrOpeningFile) << "out.xml";
+    QTest::newRow("save while the disk refuses more bytes")
+        << Action([](Scene &s) {
+               const FileSizeLimit limit(1024);
+               s.rs->Save(s.path(QStringLiteral("full.xml")));
+           })
+        << none << int(adErrOpeningFile) << "full.xml";
+
+    // ---- Open ------------------------------------------------------------------------------
+    const auto open = Action([](Scene &s) { s.fresh->Open(s.path(QStringLiteral("input.xml"))); });
+    const int src = adErrInvalidSource;
+    QTest::newRow("open a file that vanished")
+        << Action([](Scene &s) {
+               const QString p = s.path(QStringLiteral("soon-gone.xml"));
+               QFile f(p);
+               f.open(QIODevice::WriteOnly);
+               f.close();
+               QFile::remove(p);
+               s.fresh->Open(p);
+           })
+        << none << int(adErrOpeningFile) << "soon-gone.xml";
+    QTest::newRow("open a folder")
+        << Action([](Scene &s) { s.fresh->Open(s.dir); }) << none << int(adErrOpeningFile) << "";
+    const QByteArray idField = field("ID", "i4");
+    const QByteArray textField = field("T", "string");
+    QTest::newRow("20 MB attribute value")
+        << open << document(textField, "<z:row T='" + QByteArray(20 * 1024 * 1024, 'a') + "'/>")
+        << src << "T";
+    QTest::newRow("1 MB of digits into an integer")
+        << open << document(idField, "<z:row ID='" + QByteArray(1024 * 1024, '7') + "'/>") << src
+        << "ID";
+    QTest::newRow("absurd maxLength")
+        << open << document(field("T", "string", " dt:maxLength='99999999999999999999'"), "")
+        << src << "";
+    QTest::newRow("100,000 nested elements in the data")
+        << open
+        << document(idField, QByteArray("<z:row ID='1'/>") + QByteArray("<a>").repeated(100000)
+                                 + QByteArray("</a>").repeated(100000))
+        << src << "nested";
+    QTest::newRow("100,000 nested elements in the schema")
+        << open
+        << document(QByteArray("<s:x>").repeated(100000) + QByteArray("</s:x>").repeated(100000),
+                    "")
+        << src << "nested";
+    QTest::newRow("100,000 unclosed elements")
+        << open << QByteArray("<xml>") + QByteArray("<a>").repeated(100000) << src << "";
+    QTest::newRow("fraction in an integer row") << open << document(idField, "<z:row ID='1.5'/>")
+                                                << src << "ID";
+    QTest::newRow("64-bit overflow in an i8 row")
+        << open << document(field("B", "i8"), "<z:row B='9223372036854775808'/>") << src << "B";
+    QTest::newRow("negative in a ui1 row")
+        << open << document(field("U", "ui1"), "<z:row U='-1'/>") << src << "U";
+    QTest::newRow("1e999 in a float row")
+        << open << document(field("R", "float"), "<z:row R='1e999'/>") << src << "R";
+    QTest::newRow("NaN in a float row")
+        << open << document(field("R", "float"), "<z:row R='NaN'/>") << src << "R";
+    QTest::newRow("garbage in a GUID row")
+        << open << document(field("G", "uuid"), "<z:row G='{zz}'/>") << src << "G";
+    QTest::newRow("garbage in a base64 row")
+        << open << document(field("D", "bin.base64"), "<z:row D='!!!'/>") << src << "D";
+    QTest::newRow("currency beyond its range")
+        << open << document(field("C", "number", " rs:dbtype='currency'"),
+                            "<z:row C='1e20'/>")
+        << src << "C";
+    QTest::newRow("year 0 in a date row")
+        << open << document(field("D", "dateTime"), "<z:row D='0000-01-01T00:00:00'/>") << src
+        << "D";
+}
+
+void TestRecordsetBadInput::badInput()
+{
+    QFETCH(Action, action);
+    QFETCH(QByteArray, file);
+    QFETCH(int, number);
+    QFETCH(QString, mentions);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    Scene scene{records(), std::make_shared<Recordset>(), tmp.path()};
+    scene.fresh->Fields().Append(QStringLiteral("Kept"), adInteger);
+    if (!file.isEmpty()) {
+        QFile f(scene.path(QStringLiteral("input.xml")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file);
+    }
+    // Moves to the third record so the value rows act on a record in the middle.
+    scene.rs->Move(2);
+    const QList<QVariantList> before = snapshot(scene.rs);
+    const QMap<QString, QByteArray> filesBefore = folder(scene.dir);
+    const QString filterBefore = scene.rs->Filter();
+    const QString sortBefore = scene.rs->Sort();
+
+    bool thrown = false;
+    try {
+        action(scene);
+    } catch (const Error &e) {
+        thrown = true;
+        QCOMPARE(e.number(), number);
+        QVERIFY2(!e.description().isEmpty(), "no description");
+        QVERIFY2(e.description().contains(mentions, Qt::CaseInsensitive),
+                 qPrintable(e.description().left(300)));
+    }
+    QVERIFY2(thrown, "no error raised");
+
+    // Value writes that fail leave nothing to commit; the rest never touched the records.
+    if (scene.rs->EditMode() != adEditNone)
+        scene.rs->Update();
+    QVERIFY(snapshot(scene.rs) == before);
+    QCOMPARE(scene.rs->Filter(), filterBefore);
+    QCOMPARE(scene.rs->Sort(), sortBefore);
+    QCOMPARE(scene.rs->AbsolutePosition(), 3);
+
+    // Nothing written, half-written or left behind.
+    QMap<QString, QByteArray> filesAfter = folder(scene.dir);
+    filesAfter.remove(QStringLiteral("ro/"));
+    QCOMPARE(filesAfter.keys(), filesBefore.keys());
+    QVERIFY(filesAfter == filesBefore);
+
+    // A failed Open leaves the record set closed with its fields ready for another try.
+    QCOMPARE(scene.fresh->State(), adStateClosed);
+    QCOMPARE(scene.fresh->FieldCount(), 1);
+    scene.fresh->Open();
+    QCOMPARE(scene.fresh->FieldName(0), QStringLiteral("Kept"));
+}
+
+// Nesting a person would write stays well inside the limit and filters as it reads.
+void TestRecordsetBadInput::deepButReasonableCriteria()
+{
+    RecordsetPtr rs = records();
+    rs->setFilter(nested(150, QStringLiteral("ID = 1 OR (ID > 4 AND Active = True)")));
+    QCOMPARE(rs->RecordCount(), 2);
+    QString alternating = QStringLiteral("ID = 6");
+    for (int k = 0; k < 150; ++k)
+        alternating = QStringLiteral("(%1 %2 ID > 0)").arg(alternating, k % 2 ? "OR" : "AND");
+    rs->setFilter(alternating);
+    QCOMPARE(rs->RecordCount(), 6);
+    rs->setFilter(QStringLiteral("((ID = 6 AND ID > 0) OR ID > 0) AND ID = 2"));
+    QCOMPARE(rs->Collect(QStringLiteral("ID")).toInt(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestRecordsetBadInput)
+#include "tst_recordset_bad_input.moc"
