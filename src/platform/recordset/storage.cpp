@@ -488,10 +488,14 @@ void Column::setValue(int row, const QVariant &v)
         double d = 0;
         if (!toNumber(v, d, false))
             fail("the value is not a number");
-        d = std::nearbyint(d * 10000.0);
-        if (!(std::fabs(d) < 9.2233720368547758e18))
+        // The currency limits are not doubles: the nearest double lies just beyond each, and a
+        // limit read back as a double must go back in, so that far is taken as the limit.
+        if (!(std::fabs(d) <= 922337203685477.5807))
             fail("the value is out of range");
-        ints[r] = qint64(d);
+        d = std::nearbyint(d * 10000.0);
+        ints[r] = d >= 9.2233720368547758e18    ? std::numeric_limits<qint64>::max()
+                  : d < -9.2233720368547758e18 ? std::numeric_limits<qint64>::min()
+                                               : qint64(d);
         break;
     }
     case Kind::Date: {
