@@ -4,7 +4,6 @@
 
 #include <QAtomicInt>
 #include <QFontMetrics>
-#include <QRegularExpression>
 #include <QScrollBar>
 
 namespace tessera {
@@ -61,6 +60,12 @@ void FlexGridPrivate::invalidValue()
     throw Error(ErrInvalidPropertyValue, QStringLiteral("Invalid property value"));
 }
 
+void FlexGridPrivate::checkCapacity(qint64 rows, qint64 cols)
+{
+    if (cols > MaxGridCols || std::max<qint64>(rows, 1) * std::max<qint64>(cols, 1) > MaxGridCells)
+        throw Error(ErrOutOfMemory, QStringLiteral("Out of memory"));
+}
+
 // --- construction ------------------------------------------------------------------------------
 
 FlexGrid::FlexGrid(QWidget *parent)
@@ -107,6 +112,8 @@ void FlexGrid::setRows(qint32 rows)
         throw Error(ErrFixedCount, QStringLiteral("Rows cannot be less than FixedRows"));
     if (rows == d->model.rows())
         return;
+    if (rows > d->model.rows())
+        FlexGridPrivate::checkCapacity(rows, d->model.cols());
     d->model.setRows(rows);
     d->clampCursor();
     d->layoutChanged();
@@ -122,6 +129,8 @@ void FlexGrid::setCols(qint32 cols)
         throw Error(ErrFixedCount, QStringLiteral("Cols cannot be less than FixedCols"));
     if (cols == d->model.cols())
         return;
+    if (cols > d->model.cols())
+        FlexGridPrivate::checkCapacity(d->model.rows(), cols);
     d->model.setCols(cols);
     d->clampCursor();
     d->layoutChanged();
@@ -241,8 +250,20 @@ void FlexGrid::setClip(const QString &clip)
         range.row2 = d->model.rows() - 1;
         range.col2 = d->model.cols() - 1;
     }
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines = clip.split(lineBreak);
+    // Split by hand: a regular expression refuses texts with lone surrogates and would paste the
+    // whole clip, line breaks included, into one cell.
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < clip.size(); ++i) {
+        const QChar ch = clip.at(i);
+        if (ch != QLatin1Char('\r') && ch != QLatin1Char('\n'))
+            continue;
+        lines << clip.mid(start, i - start);
+        if (ch == QLatin1Char('\r') && i + 1 < clip.size() && clip.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    lines << clip.mid(start);
     if (lines.size() > 1 && lines.last().isEmpty())
         lines.removeLast();
     for (int i = 0; i < lines.size() && range.row1 + i <= range.row2; ++i) {
@@ -262,6 +283,11 @@ void FlexGrid::setFormatString(const QString &format)
     const QString rowPart = semicolon < 0 ? QString() : format.mid(semicolon + 1);
     const QFontMetrics fm(d->font);
     const int padding = 8;
+    // Refused as a whole before anything changes when the fields would not fit.
+    const qint64 fieldCols = colPart.isEmpty() ? 0 : colPart.count(QLatin1Char('|')) + 1;
+    const qint64 fieldRows = rowPart.isEmpty() ? 0 : rowPart.count(QLatin1Char('|')) + 1;
+    FlexGridPrivate::checkCapacity(std::max<qint64>(fieldRows, d->model.rows()),
+                                   std::max<qint64>(fieldCols, d->model.cols()));
 
     auto parse = [](QString field, int &alignment) {
         alignment = -1;
@@ -325,6 +351,7 @@ void FlexGrid::AddItem(const QString &item, qint32 index)
         index = d->model.rows();
     if (index < 0 || index > d->model.rows())
         throw Error(ErrSubscript, QStringLiteral("Subscript out of range"));
+    FlexGridPrivate::checkCapacity(qint64(d->model.rows()) + 1, d->model.cols());
     d->model.insertRow(index, item.split(QLatin1Char('\t')));
     d->layoutChanged();
 }

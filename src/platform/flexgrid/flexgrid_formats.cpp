@@ -208,7 +208,7 @@ float FlexGrid::CellFontWidth() const
 
 void FlexGrid::setCellFontWidth(float width)
 {
-    if (width < 0)
+    if (!(width >= 0) || width > 2048) // NaN included
         FlexGridPrivate::invalidValue();
     d->setFormat(CellAttr::FontWidth, width);
 }

@@ -232,6 +232,10 @@ void FlexGrid::setRightToLeft(bool rightToLeft)
 
 QPixmap FlexGrid::Picture() const
 {
+    // A grid sized far past any screen would need gigabytes for its image.
+    const QSize size = this->size().expandedTo(viewport()->size());
+    if (qint64(size.width()) * size.height() > (qint64(1) << 26))
+        throw Error(ErrOutOfMemory, QStringLiteral("Out of memory"));
     QPixmap pixmap = viewport()->grab();
     if (d->pictureType == 1)
         return QBitmap::fromImage(pixmap.toImage().convertToFormat(QImage::Format_Mono));
@@ -266,7 +270,7 @@ float FlexGrid::FontWidth() const { return d->fontWidth; }
 
 void FlexGrid::setFontWidth(float width)
 {
-    if (width < 0)
+    if (!(width >= 0) || width > 2048) // NaN included
         FlexGridPrivate::invalidValue();
     d->fontWidth = width;
     d->update();

@@ -10,6 +10,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 
 namespace tessera {
@@ -18,17 +20,27 @@ using detail::CellAttr;
 using detail::CellRange;
 
 constexpr int TwipsPerPixel = 15;
-inline qint32 toTwips(qint64 pixels) { return qint32(pixels * TwipsPerPixel); }
-inline int toPixels(qint32 twips) { return int((twips + TwipsPerPixel / 2) / TwipsPerPixel); }
+// Saturating: a position past the 32-bit twips range reads as the range's end, not a wrapped value.
+inline qint32 toTwips(qint64 pixels)
+{
+    return qint32(std::clamp<qint64>(pixels * TwipsPerPixel, INT32_MIN, INT32_MAX));
+}
+inline int toPixels(qint32 twips) { return int((qint64(twips) + TwipsPerPixel / 2) / TwipsPerPixel); }
 
 // Error numbers of the classic grid.
 enum FlexGridError : int {
+    ErrOutOfMemory = 7,
     ErrInvalidPropertyValue = 380,
     ErrSubscript = 381,
     ErrInvalidRow = 30009,
     ErrInvalidCol = 30010,
     ErrFixedCount = 30015,
 };
+
+// Largest grid a host may ask for: each written cell costs a handle and each column its own
+// store, so bigger requests are refused before anything is allocated.
+constexpr qint64 MaxGridCells = qint64(1) << 27;
+constexpr qint64 MaxGridCols = qint64(1) << 20;
 
 class FlexGridPrivate
 {
@@ -104,6 +116,8 @@ public:
     void checkColValue(int c) const;          // 30010
     static void checkAlignment(int a, int max = 9);
     static void invalidValue();
+    // Error 7 when a grid of rows x cols would exceed the limits above.
+    static void checkCapacity(qint64 rows, qint64 cols);
 
     // --- sizes (pixels) ---
     int defaultColWidth() const;

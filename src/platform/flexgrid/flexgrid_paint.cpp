@@ -63,8 +63,10 @@ Qt::Alignment qtAlignment(int code, const QString &text, bool rightToLeft)
     case 8: h = Qt::AlignRight; v = Qt::AlignBottom; break;
     default: {
         // General: numbers to the right, text to the left.
+        // Longer texts are not worth a locale parse on every paint (a megabyte took seconds).
         bool number = false;
-        text.trimmed().toDouble(&number);
+        if (text.size() <= 400)
+            text.trimmed().toDouble(&number);
         h = number ? Qt::AlignRight : Qt::AlignLeft;
         break;
     }
@@ -194,6 +196,18 @@ static void paintCell(const FlexGridPrivate *d, const PaintContext &ctx, const C
         v = m.format(r, c, CellAttr::TextStyle);
         const int style = v.isValid() ? v.toInt() : (fixed ? d->textStyleFixed : d->textStyle);
         const QRect textRect = inner.adjusted(3, 1, -3, -1);
+        // Laying out a megabyte text takes seconds and shows a few dozen characters: draw only
+        // what could fit, from the side the alignment shows.
+        const qint64 visible = 256
+            + qint64(std::max(textRect.width(), 0)) * std::max(textRect.height(), 0) / 8;
+        if (text.size() > visible) {
+            if (align & Qt::AlignRight)
+                text = text.right(visible);
+            else if (align & Qt::AlignHCenter)
+                text = text.mid((text.size() - visible) / 2, visible);
+            else
+                text.truncate(visible);
+        }
         p.save();
         p.setClipRect(inner, Qt::IntersectClip);
         p.setFont(font);
