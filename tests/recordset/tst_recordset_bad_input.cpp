@@ -350,6 +350,14 @@ void TestRecordsetBadInput::badInput_data()
         << open << document(field("C", "number", " rs:dbtype='currency'"),
                             "<z:row C='1e20'/>")
         << src << "C";
+    QTest::newRow("currency of fifteen whole nines")
+        << open << document(field("C", "number", " rs:dbtype='currency'"),
+                            "<z:row C='999999999999999'/>")
+        << src << "C";
+    QTest::newRow("currency just below its minimum")
+        << open << document(field("C", "number", " rs:dbtype='currency'"),
+                            "<z:row C='-922337203685477.5809'/>")
+        << src << "C";
     QTest::newRow("year 0 in a date row")
         << open << document(field("D", "dateTime"), "<z:row D='0000-01-01T00:00:00'/>") << src
         << "D";

@@ -335,8 +335,12 @@ bool parseCurrency(QStringView text, qint64 &units)
     }
     for (int k = std::min(fracDigits, 4); k < 4; ++k)
         frac *= 10;
+    // Fifteen whole digits can exceed the range; the minimum has no positive counterpart.
     const quint64 u = whole * 10000 + frac + (roundUp ? 1 : 0);
-    units = negative ? -qint64(u) : qint64(u);
+    const quint64 limit = quint64(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0);
+    if (u > limit)
+        return false;
+    units = negative ? qint64(quint64(0) - u) : qint64(u);
     return true;
 }
 
