@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const QLocale locales[] = { QLocale(QLocale::English, QLocale::UnitedStates),
                                        QLocale(QLocale::Italian, QLocale::Italy) };
     tessera::setUserLocale(locales[in.small(2)]);
-    const QString expression = in.text();
+    const QString expression = in.small(4) == 0 ? in.utf16Text() : in.text();
     switch (in.small(4)) {
     case 0: {
         const double number = in.number();

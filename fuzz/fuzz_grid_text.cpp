@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int row = in.small(kSize), col = in.small(kSize);
     const int rowSel = in.small(kSize), colSel = in.small(kSize);
     const qint32 count = in.small(2) ? in.small(20) - 2 : in.integer();
-    const QString text = in.text();
+    const QString text = in.small(4) == 0 ? in.utf16Text() : in.text();
 
     tessera::FlexGrid grid;
     grid.setRows(kSize);
@@ -155,5 +155,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fail("current cell outside the grid", entry);
     (void)grid.Clip();
     (void)snapshot(grid);
+    // Whatever the cells now hold, they paint.
+    grid.resize(240, 160);
+    (void)grid.Picture();
     return 0;
 }

@@ -29,6 +29,21 @@ public:
         return result;
     }
 
+    // A text of raw UTF-16 code units up to the next 0 unit (or the end): lone surrogates and
+    // all, as a host can hand them over.
+    QString utf16Text()
+    {
+        QString result;
+        while (m_size - m_pos >= 2) {
+            const char16_t unit = char16_t(m_data[m_pos] | (m_data[m_pos + 1] << 8));
+            m_pos += 2;
+            if (unit == 0)
+                break;
+            result += QChar(unit);
+        }
+        return result;
+    }
+
     double number()
     {
         double value = 0;
