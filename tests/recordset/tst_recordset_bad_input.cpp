@@ -242,6 +242,8 @@ void TestRecordsetBadInput::badInput_data()
         << filter("ID = 1 OR (Name = 'x' AND [No Such] > 2)") << none << arg << "No Such";
     QTest::newRow("10,000 nested parentheses")
         << filter(nested(10000, QStringLiteral("ID = 1"))) << none << arg << "parenthes";
+    QTest::newRow("100,000 nested parentheses")
+        << filter(nested(100000, QStringLiteral("ID = 1"))) << none << arg << "parenthes";
     QTest::newRow("10,000 opening parentheses")
         << filter(QString(10000, QLatin1Char('('))) << none << arg << "parenthes";
     QTest::newRow("10,000 nested, one unclosed")
@@ -358,6 +360,10 @@ void TestRecordsetBadInput::badInput_data()
         << open << document(field("C", "number", " rs:dbtype='currency'"),
                             "<z:row C='-922337203685477.5809'/>")
         << src << "C";
+    QTest::newRow("text longer than its declared length")
+        << open << document(field("T", "string", " dt:maxLength='8'"),
+                            "<z:row T='12345678'/><z:row T='00000000499602`2'/>")
+        << src << "longer than the 8";
     QTest::newRow("year 0 in a date row")
         << open << document(field("D", "dateTime"), "<z:row D='0000-01-01T00:00:00'/>") << src
         << "D";

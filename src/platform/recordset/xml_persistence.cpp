@@ -919,6 +919,14 @@ private:
         return res.ec == std::errc() && res.ptr == buf + v.size();
     }
 
+    // A text beyond the declared length, which the field would refuse if it were put there.
+    static bool tooLong(const Column &c, QStringView v)
+    {
+        return c.def.definedSize > 0 && v.size() > c.def.definedSize
+               && c.def.type != adLongVarChar && c.def.type != adLongVarWChar
+               && c.def.type != adGUID;
+    }
+
     // Stores the text of a value into the record; false when it is not a value of the field.
     bool convert(Column &c, int row, QStringView v, size_t field)
     {
@@ -956,7 +964,7 @@ private:
             ok = parseDateText(v, c.ints[r], false);
             break;
         case Kind::Text:
-            if (v.size() > Column::maxTextLength)
+            if (v.size() > Column::maxTextLength || tooLong(c, v))
                 return false;
             if (c.def.type == adGUID) {
                 // As a GUID put into the field: checked, then kept in its braced upper-case form.
@@ -1002,9 +1010,16 @@ private:
             if (f < 0)
                 continue; // undeclared attributes are ignored
             Column &c = t->columns[size_t(f)];
-            if (!convert(c, row, a.value(), size_t(f)))
+            if (!convert(c, row, a.value(), size_t(f))) {
+                if (c.kind == Kind::Text && tooLong(c, a.value()))
+                    bad(xr, QStringLiteral("a text of %1 characters is longer than the %2 the "
+                                           "field '%3' holds")
+                                .arg(a.value().size())
+                                .arg(c.def.definedSize)
+                                .arg(c.def.name));
                 bad(xr, QStringLiteral("'%1' is not a value of the field '%2'")
                             .arg(a.value().left(40).toString(), c.def.name));
+            }
             hint = f + 1;
         }
         skipElement();
