@@ -364,6 +364,12 @@ void TestRecordsetBadInput::badInput_data()
         << open << document(field("T", "string", " dt:maxLength='8'"),
                             "<z:row T='12345678'/><z:row T='00000000499602`2'/>")
         << src << "longer than the 8";
+    QTest::newRow("1e300 in a single row")
+        << open << document(field("S", "r4"), "<z:row S='1'/><z:row S='1e300'/>") << src << "S";
+    QTest::newRow("bytes longer than their declared length")
+        << open << document(field("B", "bin.hex", " dt:maxLength='2'"),
+                            "<z:row B='0102'/><z:row B='010203'/>")
+        << src << "B";
     QTest::newRow("year 0 in a date row")
         << open << document(field("D", "dateTime"), "<z:row D='0000-01-01T00:00:00'/>") << src
         << "D";

@@ -953,9 +953,9 @@ private:
             ok = quickReal(v, c.reals[r]);
             if (!ok)
                 c.reals[r] = v.toDouble(&ok);
-            ok = ok && std::isfinite(c.reals[r]);
             if (ok && c.def.type == adSingle)
                 c.reals[r] = double(float(c.reals[r]));
+            ok = ok && std::isfinite(c.reals[r]); // after narrowing: 1e300 is no single
             break;
         case Kind::Currency:
             ok = parseCurrency(v, c.ints[r]);
@@ -989,6 +989,7 @@ private:
                                     [](char ch) { return std::isxdigit(uchar(ch)); });
                 c.bytes[r] = QByteArray::fromHex(latin);
             }
+            ok = ok && !(c.def.definedSize > 0 && c.bytes[r].size() > c.def.definedSize);
             break;
         }
         }
