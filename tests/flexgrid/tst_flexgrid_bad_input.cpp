@@ -319,6 +319,18 @@ void tst_FlexGridBadInput::accepted_data()
                QString e = expectCell(g, 4, 4999, QString());
                return e.isEmpty() ? seedsKeptOutside(g, 0, 0, 0, 3) : e;
            });
+    QTest::newRow("FormatString 20 MB header")
+        << GridAction([](FlexGrid &g) {
+               g.setFormatString(QStringLiteral("<") + QString(20 << 20, QLatin1Char('h')) + "|b");
+           })
+        << GridCheck([](FlexGrid &g) {
+               if (g.Cols() != 2)
+                   return QStringLiteral("Cols is %1").arg(g.Cols());
+               QString e = expectCell(g, 0, 0, QString(20 << 20, QLatin1Char('h')));
+               if (e.isEmpty() && g.ColWidth(0) <= 0)
+                   e = QStringLiteral("the header's column got no width");
+               return e.isEmpty() ? expectCell(g, 4, 1, seed(4, 1)) : e;
+           });
     QTest::newRow("FormatString with NUL and surrogates")
         << GridAction([](FlexGrid &g) { g.setFormatString(kWithNul + "|" + kLoneHigh); })
         << GridCheck([](FlexGrid &g) {

@@ -283,6 +283,10 @@ void FlexGrid::setFormatString(const QString &format)
     const QString rowPart = semicolon < 0 ? QString() : format.mid(semicolon + 1);
     const QFontMetrics fm(d->font);
     const int padding = 8;
+    // Measuring a megabyte header takes seconds; past a few thousand pixels the width is moot.
+    auto textWidth = [&fm](const QString &text) {
+        return fm.horizontalAdvance(text.size() > 1024 ? text.left(1024) : text);
+    };
     // Refused as a whole before anything changes when the fields would not fit.
     const qint64 fieldCols = colPart.isEmpty() ? 0 : colPart.count(QLatin1Char('|')) + 1;
     const qint64 fieldRows = rowPart.isEmpty() ? 0 : rowPart.count(QLatin1Char('|')) + 1;
@@ -319,7 +323,7 @@ void FlexGrid::setFormatString(const QString &format)
                 d->model.setColAlignment(c, alignment);
             // Widths follow the header texts; a column without one keeps its width.
             if (!text.isEmpty())
-                d->model.setColWidth(c, fm.horizontalAdvance(text) + padding);
+                d->model.setColWidth(c, textWidth(text) + padding);
         }
     }
     if (!rowPart.isEmpty()) {
@@ -334,7 +338,7 @@ void FlexGrid::setFormatString(const QString &format)
             if (d->fixedCols > 0 && (r > 0 || !text.isEmpty()))
                 d->model.setText(r, 0, text);
             if (!text.isEmpty())
-                widest = std::max(widest, fm.horizontalAdvance(text) + padding);
+                widest = std::max(widest, textWidth(text) + padding);
         }
         if (d->fixedCols > 0 && widest > d->colW(0))
             d->model.setColWidth(0, widest);
