@@ -526,6 +526,18 @@ QString doubleToText(double value, const LocaleInfo &info, int significant)
     return out;
 }
 
+QDateTime variantDateTime(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return QDateTime(value.toDate(), QTime(0, 0));
+    case QMetaType::QTime:
+        return QDateTime(QDate(1899, 12, 30), value.toTime());
+    default:
+        return value.toDateTime();
+    }
+}
+
 } // namespace detail
 
 using namespace detail;
@@ -657,18 +669,6 @@ bool isDateType(int typeId)
 {
     return typeId == QMetaType::QDate || typeId == QMetaType::QDateTime
         || typeId == QMetaType::QTime;
-}
-
-QDateTime variantDateTime(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return QDateTime(value.toDate(), QTime(0, 0));
-    case QMetaType::QTime:
-        return QDateTime(QDate(1899, 12, 30), value.toTime());
-    default:
-        return value.toDateTime();
-    }
 }
 
 double numberValue(const QVariant &value)

@@ -637,18 +637,6 @@ bool isDateNamed(Named named)
     return named >= Named::GeneralDate;
 }
 
-QDateTime toDateTime(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return QDateTime(value.toDate(), QTime(0, 0));
-    case QMetaType::QTime:
-        return QDateTime(QDate(1899, 12, 30), value.toTime());
-    default:
-        return value.toDateTime();
-    }
-}
-
 } // namespace
 
 QString Format(const QVariant &value, const QString &expression)
@@ -702,7 +690,7 @@ QString Format(const QVariant &value, const QString &expression)
     case QMetaType::QDate:
     case QMetaType::QDateTime:
     case QMetaType::QTime: {
-        const QDateTime dt = toDateTime(value);
+        const QDateTime dt = variantDateTime(value);
         if (isDateNamed(pf.named))
             return formatDateValue(dt, {}, pf.named, info);
         if (pf.named == Named::None && !pf.sections.empty()

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringView>
+#include <QVariant>
 
 #include <cstdint>
 
@@ -70,5 +71,8 @@ QString formatDate(const QDateTime &dateTime, QStringView section, const LocaleI
 QString generalDate(const QDateTime &dateTime, const LocaleInfo &info);
 // True when a format section uses date or time tokens.
 bool sectionHasDateTokens(QStringView section);
+
+// A date, time or date-time value as a date-time; a bare time falls on the zero date.
+QDateTime variantDateTime(const QVariant &value);
 
 } // namespace tessera::detail
