@@ -35,10 +35,8 @@ void expectSame(const char *what, const QString &a, const QString &b, const QStr
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     tessera::fuzz::Input in(data, size);
-    static const QLocale locales[] = { QLocale(QLocale::English, QLocale::UnitedStates),
-                                       QLocale(QLocale::Italian, QLocale::Italy) };
-    tessera::setUserLocale(locales[in.small(2)]);
-    const QString expression = in.small(4) == 0 ? in.utf16Text() : in.text();
+    tessera::fuzz::pickUserLocale(in);
+    const QString expression = in.anyText();
     switch (in.small(4)) {
     case 0: {
         const double number = in.number();

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int row = in.small(kSize), col = in.small(kSize);
     const int rowSel = in.small(kSize), colSel = in.small(kSize);
     const qint32 count = in.small(2) ? in.small(20) - 2 : in.integer();
-    const QString text = in.small(4) == 0 ? in.utf16Text() : in.text();
+    const QString text = in.anyText();
 
     tessera::FlexGrid grid;
     grid.setRows(kSize);

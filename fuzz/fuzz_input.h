@@ -1,6 +1,9 @@
 // Splits a fuzzer's bytes into the texts and numbers a target needs.
 #pragma once
 
+#include <tessera/Runtime.h>
+
+#include <QLocale>
 #include <QString>
 
 #include <cstddef>
@@ -31,6 +34,9 @@ public:
 
     // A text of raw UTF-16 code units up to the next 0 unit (or the end): lone surrogates and
     // all, as a host can hand them over.
+    // A text read as UTF-8 three times in four, else as raw UTF-16 (lone surrogates included).
+    QString anyText() { return small(4) == 0 ? utf16Text() : text(); }
+
     QString utf16Text()
     {
         QString result;
@@ -76,5 +82,13 @@ private:
     size_t m_size;
     size_t m_pos = 0;
 };
+
+// Runs the input in en_US or it_IT, as the byte says.
+inline void pickUserLocale(Input &in)
+{
+    static const QLocale locales[] = { QLocale(QLocale::English, QLocale::UnitedStates),
+                                       QLocale(QLocale::Italian, QLocale::Italy) };
+    tessera::setUserLocale(locales[in.small(2)]);
+}
 
 } // namespace tessera::fuzz

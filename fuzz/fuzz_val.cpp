@@ -22,10 +22,8 @@ namespace {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     tessera::fuzz::Input in(data, size);
-    static const QLocale locales[] = { QLocale(QLocale::English, QLocale::UnitedStates),
-                                       QLocale(QLocale::Italian, QLocale::Italy) };
-    tessera::setUserLocale(locales[in.small(2)]);
-    const QString text = in.small(4) == 0 ? in.utf16Text() : in.text();
+    tessera::fuzz::pickUserLocale(in);
+    const QString text = in.anyText();
     const double value = tessera::Val(text);
     // A letter after the number ends it: the value does not change.
     const double extended = tessera::Val(text + QLatin1Char('z'));
