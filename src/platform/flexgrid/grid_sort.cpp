@@ -4,6 +4,7 @@
 #include "grid_model_p.h"
 
 #include <tessera/Recordset.h>
+#include <tessera/VariantTypes.h>
 
 #include <algorithm>
 #include <charconv>
@@ -150,22 +151,10 @@ void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code
         if (d->text.handle(row, col) == GridTextStore::kNone && d->readsThrough(row, col)) {
             const QVariant v = d->recordset->ViewValue(d->rowSource[size_t(row)],
                                                        d->colInfo[size_t(col)].field);
-            switch (v.typeId()) {
-            case QMetaType::Int:
-            case QMetaType::UInt:
-            case QMetaType::LongLong:
-            case QMetaType::ULongLong:
-            case QMetaType::Short:
-            case QMetaType::UShort:
-            case QMetaType::SChar:
-            case QMetaType::UChar:
-            case QMetaType::Float:
-            case QMetaType::Double:
+            if (isNumberTypeId(v.typeId())) {
                 if (whole)
                     *whole = true;
                 return v.toDouble();
-            default:
-                break;
             }
         }
         return leadingNumber(d->view(row, col, scratch), whole);

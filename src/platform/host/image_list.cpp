@@ -1,6 +1,7 @@
 // ImageList: pictures of one size by item number or key, with the list's error numbers.
 #include <tessera/Error.h>
 #include <tessera/ImageList.h>
+#include <tessera/VariantTypes.h>
 
 #include <QMetaType>
 
@@ -15,27 +16,6 @@ constexpr int InvalidPropertyValue = 380;
 [[noreturn]] void outOfBounds()
 {
     throw Error(ImageList::IndexOutOfBounds, QStringLiteral("Index out of bounds"));
-}
-
-bool isNumber(const QVariant &v)
-{
-    switch (v.metaType().id()) {
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::UChar:
-    case QMetaType::SChar:
-    case QMetaType::Float:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
 }
 
 // A 1-based item number from a numeric variant; fractions round as the runtime rounds (to even).
@@ -102,7 +82,7 @@ qsizetype ImageList::findKey(const QString &key) const
 
 qsizetype ImageList::position(const QVariant &indexOrKey) const
 {
-    if (isNumber(indexOrKey)) {
+    if (isNumberTypeId(indexOrKey.typeId())) {
         const qint64 n = itemNumber(indexOrKey);
         if (n < 1 || n > m_images.size())
             outOfBounds();
@@ -140,7 +120,7 @@ ListImage ImageList::Images::Add(const QVariant &index, const QString &key, cons
     ImageList &l = *m_list;
     qsizetype pos = l.m_images.size();
     if (index.isValid() && !index.isNull()) {
-        if (!isNumber(index))
+        if (!isNumberTypeId(index.typeId()))
             throw Error(
                 Error::TypeMismatch, QStringLiteral("Type mismatch: index must be a number"));
         const qint64 n = itemNumber(index);

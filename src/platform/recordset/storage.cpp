@@ -3,6 +3,7 @@
 #include "storage.h"
 
 #include <tessera/Runtime.h>
+#include <tessera/VariantTypes.h>
 
 #include <QLocale>
 #include <QUuid>
@@ -17,26 +18,6 @@ namespace {
 constexpr qint64 msPerDay = 86400000;
 constexpr qint64 serialEpochJulianDay = 2415019; // 1899-12-30
 
-bool isIntegerMeta(int id)
-{
-    switch (id) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Number a value stands for; false when it is not one. Booleans are -1 / 0 as in the host.
 bool toNumber(const QVariant &v, double &out, bool acceptBoolText)
 {
@@ -45,7 +26,7 @@ bool toNumber(const QVariant &v, double &out, bool acceptBoolText)
         out = v.toBool() ? -1.0 : 0.0;
         return true;
     }
-    if (isIntegerMeta(id) || id == QMetaType::Double || id == QMetaType::Float) {
+    if (isIntegerTypeId(id) || id == QMetaType::Double || id == QMetaType::Float) {
         bool ok = false;
         out = v.toDouble(&ok);
         return ok && std::isfinite(out);
@@ -458,7 +439,7 @@ void Column::setValue(int row, const QVariant &v)
             if (!toNumber(v, d, true))
                 fail("the value is not a truth value");
             iv = d != 0 ? 1 : 0;
-        } else if (isIntegerMeta(id) && id != QMetaType::ULongLong) {
+        } else if (isIntegerTypeId(id) && id != QMetaType::ULongLong) {
             iv = v.toLongLong();
         } else {
             double d = 0;

@@ -3,6 +3,7 @@
 #include "runtime_p.h"
 
 #include <tessera/Runtime.h>
+#include <tessera/VariantTypes.h>
 
 #include <algorithm>
 #include <charconv>
@@ -638,25 +639,7 @@ namespace {
 
 bool isNumberType(int typeId)
 {
-    switch (typeId) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return true;
-    default:
-        return false;
-    }
+    return typeId == QMetaType::Bool || isNumberTypeId(typeId);
 }
 
 bool isTextType(int typeId)
