@@ -2,6 +2,7 @@
 # make test  - install what is missing, build, run every test; then again under the sanitizers
 # make bench - Release build, run every benchmark
 # make sanitize-test - the suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer
+# make format - apply .clang-format to every tracked source (make test fails on an unformatted one)
 # make fuzz  - clang build of the libFuzzer targets; make fuzz-run FUZZ_SECONDS=600 runs each
 BUILD       ?= build
 BENCH_BUILD ?= build-release
@@ -13,7 +14,7 @@ SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES    := $(shell grep -v '^[[:space:]]*\#' deps/debian.txt)
 TEST_ENV    := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/tessera-runtime-$$(id -u)
 
-.PHONY: all deps configure build demo test unit-test sanitize-test bench fuzz fuzz-run clean
+.PHONY: all deps configure build demo test format format-check unit-test sanitize-test bench fuzz fuzz-run clean
 
 all: build
 
@@ -43,7 +44,14 @@ demo: build
 	    $(TEST_ENV) $(BUILD)/app/tessera-demo --screenshot demo.png && echo "No display: wrote demo.png"; \
 	fi
 
-test: unit-test sanitize-test
+test: format-check unit-test sanitize-test
+
+# Every tracked source must match .clang-format; run `make format` to apply it.
+format-check: deps
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
+format: deps
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
 
 unit-test: build
 	@mkdir -p /tmp/tessera-runtime-$$(id -u) && chmod 700 /tmp/tessera-runtime-$$(id -u)

@@ -17,8 +17,16 @@
 namespace {
 
 // Column layout of the sample.
-enum Column { ColNumber, ColDone, ColArticle, ColDescription, ColQuantity, ColPrice, ColTrend,
-              ColCount };
+enum Column {
+    ColNumber,
+    ColDone,
+    ColArticle,
+    ColDescription,
+    ColQuantity,
+    ColPrice,
+    ColTrend,
+    ColCount
+};
 
 constexpr qint32 Green = 0x009900; // OLE colours: 0x00BBGGRR
 constexpr qint32 Red = 0x0000FF;
@@ -39,7 +47,8 @@ QPixmap samplePicture()
 
 } // namespace
 
-DemoForm::DemoForm(QWidget *parent) : QMainWindow(parent)
+DemoForm::DemoForm(QWidget *parent)
+    : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Tessera demo"));
     m_grid = new tessera::FlexGrid(this);
@@ -47,8 +56,7 @@ DemoForm::DemoForm(QWidget *parent) : QMainWindow(parent)
 
     QToolBar *tools = addToolBar(QStringLiteral("Tools"));
     tools->addAction(QStringLiteral("Sample"), this, &DemoForm::fillSample);
-    tools->addAction(QStringLiteral("Bind 1,000,000 records"), this,
-                     &DemoForm::bindLargeRecordset);
+    tools->addAction(QStringLiteral("Bind 1,000,000 records"), this, &DemoForm::bindLargeRecordset);
     tools->addSeparator();
     tools->addWidget(new QLabel(QStringLiteral(" Filter: ")));
     m_filter = new QLineEdit;
@@ -88,12 +96,12 @@ void DemoForm::fillSample()
     m_grid->setFixedCols(1);
 
     // Two header rows: group captions merged across their columns, then column captions.
-    const QStringList groups = { QString(), QString(), QStringLiteral("Item"),
-                                 QStringLiteral("Item"), QStringLiteral("Figures"),
-                                 QStringLiteral("Figures"), QStringLiteral("Figures") };
+    const QStringList groups
+        = { QString(), QString(), QStringLiteral("Item"), QStringLiteral("Item"),
+              QStringLiteral("Figures"), QStringLiteral("Figures"), QStringLiteral("Figures") };
     const QStringList captions = { QString(), QStringLiteral("Done"), QStringLiteral("Article"),
-                                   QStringLiteral("Description"), QStringLiteral("Qty"),
-                                   QStringLiteral("Price"), QStringLiteral("Trend") };
+        QStringLiteral("Description"), QStringLiteral("Qty"), QStringLiteral("Price"),
+        QStringLiteral("Trend") };
     for (int c = 0; c < ColCount; ++c) {
         m_grid->setTextMatrix(0, c, groups[c]);
         m_grid->setTextMatrix(1, c, captions[c]);
@@ -109,7 +117,12 @@ void DemoForm::fillSample()
     m_grid->setColAlignment(ColDone, tessera::FlexGrid::flexAlignCenterCenter);
     m_grid->setColAlignment(ColTrend, tessera::FlexGrid::flexAlignCenterCenter);
 
-    struct Sample { bool done; const char *article, *description; int quantity; double price, trend; };
+    struct Sample {
+        bool done;
+        const char *article, *description;
+        int quantity;
+        double price, trend;
+    };
     const Sample samples[] = {
         { true, "A1001", "Oak table, 180 cm", 12, 640.0, 4.5 },
         { false, "A1002", "Walnut chair", 48, 129.9, -2.25 },
@@ -127,7 +140,7 @@ void DemoForm::fillSample()
     int row = 2;
     for (const Sample &s : samples)
         writeSampleRow(row++, s.done, QString::fromLatin1(s.article),
-                       QString::fromUtf8(s.description), s.quantity, s.price, s.trend);
+            QString::fromUtf8(s.description), s.quantity, s.price, s.trend);
 
     // A picture beside the first article, and a highlighted quantity column.
     m_grid->setRow(2);
@@ -148,8 +161,7 @@ void DemoForm::fillSample()
 }
 
 void DemoForm::writeSampleRow(int row, bool done, const QString &article,
-                              const QString &description, int quantity, double price,
-                              double trend)
+    const QString &description, int quantity, double price, double trend)
 {
     m_grid->setTextMatrix(row, ColNumber, QString::number(row - 1));
     // Check marks and arrows keep the classic glyph texts; the grid draws them as symbols.
@@ -172,8 +184,8 @@ void DemoForm::writeSampleRow(int row, bool done, const QString &article,
 void DemoForm::bindLargeRecordset()
 {
     constexpr int count = 1000000;
-    QProgressDialog progress(QStringLiteral("Building 1,000,000 records…"), QString(), 0, count,
-                             this);
+    QProgressDialog progress(
+        QStringLiteral("Building 1,000,000 records…"), QString(), 0, count, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(200);
 
@@ -190,7 +202,7 @@ void DemoForm::bindLargeRecordset()
     for (int i = 0; i < count; ++i) {
         records->AddNew();
         records->setCollect(QStringLiteral("Article"),
-                            QStringLiteral("A%1").arg(i % 100000, 5, 10, QLatin1Char('0')));
+            QStringLiteral("A%1").arg(i % 100000, 5, 10, QLatin1Char('0')));
         records->setCollect(QStringLiteral("Qty"), (i * 7919) % 1000);
         records->setCollect(QStringLiteral("Price"), ((i * 31) % 100000) / 100.0);
         records->setCollect(QStringLiteral("Shipped"), start.addDays(i % 365));
@@ -211,18 +223,16 @@ void DemoForm::bindLargeRecordset()
     for (int c = 0; c < m_grid->Cols(); ++c)
         m_grid->setColWidth(c, 110 * 15);
     m_grid->setRedraw(true);
-    statusBar()->showMessage(QStringLiteral("Built in %1 ms, bound in %2 ms")
-                                 .arg(built)
-                                 .arg(timer.elapsed()),
-                             8000);
+    statusBar()->showMessage(
+        QStringLiteral("Built in %1 ms, bound in %2 ms").arg(built).arg(timer.elapsed()), 8000);
     showPosition();
 }
 
 void DemoForm::applyFilter()
 {
     if (!m_records) {
-        QMessageBox::information(this, windowTitle(),
-                                 QStringLiteral("Bind the record set first: filters apply to it."));
+        QMessageBox::information(
+            this, windowTitle(), QStringLiteral("Bind the record set first: filters apply to it."));
         return;
     }
     try {
@@ -241,7 +251,7 @@ void DemoForm::sortCurrentColumn(bool ascending)
         // A bound grid shows the record set's order: sort the records, then re-read them.
         try {
             m_records->setSort(m_records->FieldName(col - m_grid->FixedCols())
-                               + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
+                + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
             m_grid->Refresh();
         } catch (const tessera::Error &e) {
             QMessageBox::warning(this, windowTitle(), e.description());
@@ -257,12 +267,12 @@ void DemoForm::sortCurrentColumn(bool ascending)
 void DemoForm::saveXml()
 {
     if (!m_records) {
-        QMessageBox::information(this, windowTitle(),
-                                 QStringLiteral("Bind the record set first: XML saves its view."));
+        QMessageBox::information(
+            this, windowTitle(), QStringLiteral("Bind the record set first: XML saves its view."));
         return;
     }
-    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Save XML"), QString(),
-                                                      QStringLiteral("XML files (*.xml)"));
+    const QString file = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save XML"), QString(), QStringLiteral("XML files (*.xml)"));
     if (file.isEmpty())
         return;
     try {

@@ -14,8 +14,7 @@ namespace tessera {
 class FlexGrid;
 }
 
-class DemoForm : public QMainWindow
-{
+class DemoForm : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -26,7 +25,7 @@ public:
 private:
     void fillSample();
     void writeSampleRow(int row, bool done, const QString &article, const QString &description,
-                        int quantity, double price, double trend);
+        int quantity, double price, double trend);
     void bindLargeRecordset();
     void applyFilter();
     void sortCurrentColumn(bool ascending);

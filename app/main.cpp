@@ -13,8 +13,7 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.addHelpOption();
     QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                  QStringLiteral("Write a PNG of the form and quit."),
-                                  QStringLiteral("file"));
+        QStringLiteral("Write a PNG of the form and quit."), QStringLiteral("file"));
     parser.addOption(screenshot);
     parser.process(app);
 

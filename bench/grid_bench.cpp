@@ -100,14 +100,14 @@ double formatColumnSeconds(tessera::FlexGrid *grid, int n)
     double best = 1e9;
     for (int i = 0; i < 20; ++i)
         best = std::min(best, seconds([&] {
-                            grid->setRow(1);
-                            grid->setCol(3);
-                            grid->setRowSel(n);
-                            grid->setColSel(3);
-                            grid->setFillStyle(1);
-                            grid->setCellBackColor(0x00CCFFFF + i);
-                            grid->setFillStyle(0);
-                        }));
+            grid->setRow(1);
+            grid->setCol(3);
+            grid->setRowSel(n);
+            grid->setColSel(3);
+            grid->setFillStyle(1);
+            grid->setCellBackColor(0x00CCFFFF + i);
+            grid->setFillStyle(0);
+        }));
     return best;
 }
 
@@ -123,7 +123,7 @@ void put(const QString &key, double value)
 void compare(const char *metric, const char *peer, double tessera, double other, const char *unit)
 {
     std::printf("compare %s tessera=%.4g%s %s=%.4g%s ratio=%.2f\n", metric, tessera, unit, peer,
-                other, unit, tessera > 0 ? other / tessera : 0.0);
+        other, unit, tessera > 0 ? other / tessera : 0.0);
 }
 
 // ---- tessera -----------------------------------------------------------------------------
@@ -135,21 +135,21 @@ tessera::FlexGrid *benchFlexGrid(int n, const QString &tag)
     auto *grid = new tessera::FlexGrid;
     grid->resize(kViewWidth, kViewHeight);
     put(tag + ".tessera.fill_s", seconds([&] {
-            grid->setCols(kCols);
-            grid->setRows(n + 1);
-            for (int r = 1; r <= n; ++r)
-                for (int c = 0; c < kCols; ++c)
-                    grid->setTextMatrix(r, c, cellText(r, c));
-        }));
+        grid->setCols(kCols);
+        grid->setRows(n + 1);
+        for (int r = 1; r <= n; ++r)
+            for (int c = 0; c < kCols; ++c)
+                grid->setTextMatrix(r, c, cellText(r, c));
+    }));
     put(tag + ".tessera.bytes_per_cell", double(heapBytes() - before) / (double(n) * kCols));
     put(tag + ".tessera.format_col_s", formatColumnSeconds(grid, n));
     put(tag + ".tessera.sort_numeric_s", seconds([&] {
-            grid->setRow(1);
-            grid->setRowSel(1); // Row == RowSel: every data row
-            grid->setCol(0);
-            grid->setColSel(0);
-            grid->setSort(3);
-        }));
+        grid->setRow(1);
+        grid->setRowSel(1); // Row == RowSel: every data row
+        grid->setCol(0);
+        grid->setColSel(0);
+        grid->setSort(3);
+    }));
     if (grid->TextMatrix(1, 0).toDouble() > grid->TextMatrix(n, 0).toDouble())
         std::printf("  warning: tessera sort left the rows out of order\n");
     grid->setTopRow(n / 2);
@@ -164,24 +164,24 @@ void benchStandardModel(int n, const QString &tag, QWidget *grid, QWidget *small
     const qint64 before = heapBytes();
     auto *model = new QStandardItemModel;
     put(tag + ".qsim.fill_s", seconds([&] {
-            model->setColumnCount(kCols);
-            model->setRowCount(n + 1);
-            for (int r = 1; r <= n; ++r)
-                for (int c = 0; c < kCols; ++c)
-                    model->setItem(r, c, new QStandardItem(cellText(r, c)));
-        }));
+        model->setColumnCount(kCols);
+        model->setRowCount(n + 1);
+        for (int r = 1; r <= n; ++r)
+            for (int c = 0; c < kCols; ++c)
+                model->setItem(r, c, new QStandardItem(cellText(r, c)));
+    }));
     put(tag + ".qsim.bytes_per_cell", double(heapBytes() - before) / (double(n) * kCols));
     put(tag + ".qsim.format_col_s", seconds([&] {
-            const QBrush brush(QColor(255, 255, 204));
-            for (int r = 1; r <= n; ++r)
-                model->item(r, 3)->setBackground(brush);
-        }));
+        const QBrush brush(QColor(255, 255, 204));
+        for (int r = 1; r <= n; ++r)
+            model->item(r, 3)->setBackground(brush);
+    }));
     {
         QTableView view;
         view.resize(kViewWidth, kViewHeight);
         view.setModel(model);
         view.scrollTo(model->index(n / 2, 0), QAbstractItemView::PositionAtTop);
-        const auto t = paintSeconds({grid, &view, smallGrid});
+        const auto t = paintSeconds({ grid, &view, smallGrid });
         put(tag + ".tessera.paint_s", t[0]);
         put(tag + ".qtableview.paint_s", t[1]);
         put(tag + ".tessera_1k.paint_s", t[2]);
@@ -206,18 +206,18 @@ void benchTableWidget(int n, const QString &tag)
     const qint64 before = heapBytes();
     auto *table = new QTableWidget;
     put(tag + ".qtw.fill_s", seconds([&] {
-            table->setColumnCount(kCols);
-            table->setRowCount(n + 1);
-            for (int r = 1; r <= n; ++r)
-                for (int c = 0; c < kCols; ++c)
-                    table->setItem(r, c, new QTableWidgetItem(cellText(r, c)));
-        }));
+        table->setColumnCount(kCols);
+        table->setRowCount(n + 1);
+        for (int r = 1; r <= n; ++r)
+            for (int c = 0; c < kCols; ++c)
+                table->setItem(r, c, new QTableWidgetItem(cellText(r, c)));
+    }));
     put(tag + ".qtw.bytes_per_cell", double(heapBytes() - before) / (double(n) * kCols));
     put(tag + ".qtw.format_col_s", seconds([&] {
-            const QBrush brush(QColor(255, 255, 204));
-            for (int r = 1; r <= n; ++r)
-                table->item(r, 3)->setBackground(brush);
-        }));
+        const QBrush brush(QColor(255, 255, 204));
+        for (int r = 1; r <= n; ++r)
+            table->item(r, 3)->setBackground(brush);
+    }));
     delete table;
 }
 
@@ -250,40 +250,41 @@ void benchBinding(int n, const QString &tag)
         auto *grid = new tessera::FlexGrid;
         grid->resize(kViewWidth, kViewHeight);
         put(tag + ".tessera.bind_s", seconds([&] { grid->setDataSource(rs); }));
-        put(tag + ".tessera.bind_bytes_per_cell", double(heapBytes() - before) / (double(n) * kCols));
+        put(tag + ".tessera.bind_bytes_per_cell",
+            double(heapBytes() - before) / (double(n) * kCols));
         if (grid->TextMatrix(n / 2, 3)
             != rs->ViewText(n / 2 - grid->FixedRows(), 3 - grid->FixedCols()))
             std::printf("  warning: the bound grid does not show the record set\n");
         grid->setTopRow(n / 2);
-        put(tag + ".tessera.bound_paint_s", paintSeconds({grid})[0]);
+        put(tag + ".tessera.bound_paint_s", paintSeconds({ grid })[0]);
         delete grid;
     }
     {
         const qint64 before = heapBytes();
         auto *model = new QStandardItemModel;
         put(tag + ".qsim.bind_s", seconds([&] {
-                model->setColumnCount(kCols);
-                model->setRowCount(n + 1);
+            model->setColumnCount(kCols);
+            model->setRowCount(n + 1);
+            for (int c = 0; c < kCols; ++c)
+                model->setItem(0, c, new QStandardItem(rs->FieldName(c)));
+            for (int r = 0; r < n; ++r)
                 for (int c = 0; c < kCols; ++c)
-                    model->setItem(0, c, new QStandardItem(rs->FieldName(c)));
-                for (int r = 0; r < n; ++r)
-                    for (int c = 0; c < kCols; ++c)
-                        model->setItem(r + 1, c, new QStandardItem(rs->ViewText(r, c)));
-            }));
+                    model->setItem(r + 1, c, new QStandardItem(rs->ViewText(r, c)));
+        }));
         put(tag + ".qsim.bind_bytes_per_cell", double(heapBytes() - before) / (double(n) * kCols));
         delete model;
     }
     {
         auto *table = new QTableWidget;
         put(tag + ".qtw.bind_s", seconds([&] {
-                table->setColumnCount(kCols);
-                table->setRowCount(n + 1);
+            table->setColumnCount(kCols);
+            table->setRowCount(n + 1);
+            for (int c = 0; c < kCols; ++c)
+                table->setItem(0, c, new QTableWidgetItem(rs->FieldName(c)));
+            for (int r = 0; r < n; ++r)
                 for (int c = 0; c < kCols; ++c)
-                    table->setItem(0, c, new QTableWidgetItem(rs->FieldName(c)));
-                for (int r = 0; r < n; ++r)
-                    for (int c = 0; c < kCols; ++c)
-                        table->setItem(r + 1, c, new QTableWidgetItem(rs->ViewText(r, c)));
-            }));
+                    table->setItem(r + 1, c, new QTableWidgetItem(rs->ViewText(r, c)));
+        }));
         delete table;
     }
 }
@@ -315,7 +316,7 @@ int main(int argc, char **argv)
 
     std::printf("grid_bench: %d columns, text cells, Release build expected\n", kCols);
     std::unique_ptr<tessera::FlexGrid> smallGrid(benchFlexGridSmall(1000, QStringLiteral("1k")));
-    for (int n : {100000, 1000000}) {
+    for (int n : { 100000, 1000000 }) {
         if (quick && n > 100000)
             break;
         const QString tag = n == 100000 ? QStringLiteral("100k") : QStringLiteral("1m");
@@ -334,35 +335,50 @@ int main(int argc, char **argv)
 
     auto r = [](const char *key) { return results[QString::fromLatin1(key)]; };
     std::printf("\n");
-    compare("fill_100k", "qstandarditemmodel", r("100k.tessera.fill_s"), r("100k.qsim.fill_s"), "s");
+    compare(
+        "fill_100k", "qstandarditemmodel", r("100k.tessera.fill_s"), r("100k.qsim.fill_s"), "s");
     compare("fill_100k", "qtablewidget", r("100k.tessera.fill_s"), r("100k.qtw.fill_s"), "s");
-    compare("memory_100k", "qstandarditemmodel", r("100k.tessera.bytes_per_cell"), r("100k.qsim.bytes_per_cell"), "B");
-    compare("memory_100k", "qtablewidget", r("100k.tessera.bytes_per_cell"), r("100k.qtw.bytes_per_cell"), "B");
-    compare("format_col_100k", "qstandarditemmodel", r("100k.tessera.format_col_s"), r("100k.qsim.format_col_s"), "s");
-    compare("sort_numeric_100k", "qstandarditemmodel", r("100k.tessera.sort_numeric_s"), r("100k.qsim.sort_s"), "s");
-    compare("paint_100k", "qtableview", r("100k.tessera.paint_s"), r("100k.qtableview.paint_s"), "s");
-    compare("bind_100k", "qstandarditemmodel", r("100k.tessera.bind_s"), r("100k.qsim.bind_s"), "s");
+    compare("memory_100k", "qstandarditemmodel", r("100k.tessera.bytes_per_cell"),
+        r("100k.qsim.bytes_per_cell"), "B");
+    compare("memory_100k", "qtablewidget", r("100k.tessera.bytes_per_cell"),
+        r("100k.qtw.bytes_per_cell"), "B");
+    compare("format_col_100k", "qstandarditemmodel", r("100k.tessera.format_col_s"),
+        r("100k.qsim.format_col_s"), "s");
+    compare("sort_numeric_100k", "qstandarditemmodel", r("100k.tessera.sort_numeric_s"),
+        r("100k.qsim.sort_s"), "s");
+    compare(
+        "paint_100k", "qtableview", r("100k.tessera.paint_s"), r("100k.qtableview.paint_s"), "s");
+    compare(
+        "bind_100k", "qstandarditemmodel", r("100k.tessera.bind_s"), r("100k.qsim.bind_s"), "s");
     compare("bind_100k", "qtablewidget", r("100k.tessera.bind_s"), r("100k.qtw.bind_s"), "s");
-    compare("bind_memory_100k", "qstandarditemmodel", r("100k.tessera.bind_bytes_per_cell"), r("100k.qsim.bind_bytes_per_cell"), "B");
+    compare("bind_memory_100k", "qstandarditemmodel", r("100k.tessera.bind_bytes_per_cell"),
+        r("100k.qsim.bind_bytes_per_cell"), "B");
     if (!quick) {
         compare("fill_1m", "qstandarditemmodel", r("1m.tessera.fill_s"), r("1m.qsim.fill_s"), "s");
         compare("fill_1m", "qtablewidget", r("1m.tessera.fill_s"), r("1m.qtw.fill_s"), "s");
-        compare("memory_1m", "qstandarditemmodel", r("1m.tessera.bytes_per_cell"), r("1m.qsim.bytes_per_cell"), "B");
-        compare("memory_1m", "qtablewidget", r("1m.tessera.bytes_per_cell"), r("1m.qtw.bytes_per_cell"), "B");
-        compare("format_col_1m", "qstandarditemmodel", r("1m.tessera.format_col_s"), r("1m.qsim.format_col_s"), "s");
-        compare("format_col_1m", "qtablewidget", r("1m.tessera.format_col_s"), r("1m.qtw.format_col_s"), "s");
-        std::printf("(qstandarditemmodel sort at 1m extrapolated by n log n from %d rows)\n", sortPeerRows);
-        compare("sort_numeric_1m", "qstandarditemmodel", r("1m.tessera.sort_numeric_s"), r("1m.qsim.sort_s_extrapolated"), "s");
+        compare("memory_1m", "qstandarditemmodel", r("1m.tessera.bytes_per_cell"),
+            r("1m.qsim.bytes_per_cell"), "B");
+        compare("memory_1m", "qtablewidget", r("1m.tessera.bytes_per_cell"),
+            r("1m.qtw.bytes_per_cell"), "B");
+        compare("format_col_1m", "qstandarditemmodel", r("1m.tessera.format_col_s"),
+            r("1m.qsim.format_col_s"), "s");
+        compare("format_col_1m", "qtablewidget", r("1m.tessera.format_col_s"),
+            r("1m.qtw.format_col_s"), "s");
+        std::printf(
+            "(qstandarditemmodel sort at 1m extrapolated by n log n from %d rows)\n", sortPeerRows);
+        compare("sort_numeric_1m", "qstandarditemmodel", r("1m.tessera.sort_numeric_s"),
+            r("1m.qsim.sort_s_extrapolated"), "s");
         compare("paint_1m", "qtableview", r("1m.tessera.paint_s"), r("1m.qtableview.paint_s"), "s");
         std::printf("compare paint_1m_vs_1k tessera=%.4gs tessera_1k=%.4gs ratio=%.2f\n",
-                    r("1m.tessera.paint_s"), r("1m.tessera_1k.paint_s"),
-                    r("1m.tessera_1k.paint_s") / r("1m.tessera.paint_s"));
+            r("1m.tessera.paint_s"), r("1m.tessera_1k.paint_s"),
+            r("1m.tessera_1k.paint_s") / r("1m.tessera.paint_s"));
         std::printf("compare format_col_1m_vs_1k tessera=%.4gs tessera_1k=%.4gs ratio=%.2f\n",
-                    r("1m.tessera.format_col_s"), r("1k.tessera.format_col_s"),
-                    r("1k.tessera.format_col_s") / r("1m.tessera.format_col_s"));
+            r("1m.tessera.format_col_s"), r("1k.tessera.format_col_s"),
+            r("1k.tessera.format_col_s") / r("1m.tessera.format_col_s"));
         compare("bind_1m", "qstandarditemmodel", r("1m.tessera.bind_s"), r("1m.qsim.bind_s"), "s");
         compare("bind_1m", "qtablewidget", r("1m.tessera.bind_s"), r("1m.qtw.bind_s"), "s");
-        compare("bind_memory_1m", "qstandarditemmodel", r("1m.tessera.bind_bytes_per_cell"), r("1m.qsim.bind_bytes_per_cell"), "B");
+        compare("bind_memory_1m", "qstandarditemmodel", r("1m.tessera.bind_bytes_per_cell"),
+            r("1m.qsim.bind_bytes_per_cell"), "B");
     }
     std::fflush(stdout);
     std::quick_exit(0); // the sorted peer model is never destroyed (see top)

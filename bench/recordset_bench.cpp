@@ -25,8 +25,7 @@ namespace {
 
 int N = 1000000; // a first argument changes it, for profiling
 
-struct Data
-{
+struct Data {
     std::vector<int> id, code, qty;
     std::vector<double> amount, ratio, when; // when: date serial
     std::vector<QString> name, city;
@@ -34,8 +33,8 @@ struct Data
 
 Data makeData()
 {
-    static const char *cities[] = {"Rome", "Milan", "Turin", "Naples", "Genoa",
-                                   "Bologna", "Florence", "Bari", "Venice", "Verona"};
+    static const char *cities[] = { "Rome", "Milan", "Turin", "Naples", "Genoa", "Bologna",
+        "Florence", "Bari", "Venice", "Verona" };
     Data d;
     quint64 s = 88172645463325252ull;
     auto next = [&s] {
@@ -86,7 +85,7 @@ long rssKb()
 void compare(const char *metric, double tessera, const char *peer, double other, const char *unit)
 {
     std::printf("compare %s tessera=%.1f%s %s=%.1f%s ratio=%.2f\n", metric, tessera, unit, peer,
-                other, unit, tessera > 0 ? other / tessera : 0.0);
+        other, unit, tessera > 0 ? other / tessera : 0.0);
 }
 
 void exec(sqlite3 *db, const char *sql)
@@ -119,7 +118,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc > 1)
         N = std::max(1000, QByteArray(argv[1]).toInt());
-    std::printf("recordset_bench: %d records x 8 fields (2 int, 1 int id, 2 double, 2 text, 1 date)\n", N);
+    std::printf(
+        "recordset_bench: %d records x 8 fields (2 int, 1 int id, 2 double, 2 text, 1 date)\n", N);
     const Data d = makeData();
 
     // ---- build ----
@@ -155,8 +155,9 @@ int main(int argc, char **argv)
     sqlite3_open(":memory:", &db);
     const sqlite3_int64 sqlMemBefore = sqlite3_memory_used();
     const double buildSql = ms([&] {
-        exec(db, "CREATE TABLE t (id INTEGER, code INTEGER, qty INTEGER, amount REAL, ratio REAL, "
-                 "name TEXT, city TEXT, dt REAL)");
+        exec(db,
+            "CREATE TABLE t (id INTEGER, code INTEGER, qty INTEGER, amount REAL, ratio REAL, "
+            "name TEXT, city TEXT, dt REAL)");
         exec(db, "BEGIN");
         sqlite3_stmt *st = nullptr;
         sqlite3_prepare_v2(db, "INSERT INTO t VALUES (?,?,?,?,?,?,?,?)", -1, &st, nullptr);
@@ -184,15 +185,15 @@ int main(int argc, char **argv)
         rs->setFilter(QStringLiteral("Amount < 100"));
         keptRs = size_t(rs->RecordCount());
     });
-    const double filterSql = best([&] { keptSql = collect(db, "SELECT id FROM t WHERE amount < 100"); });
+    const double filterSql
+        = best([&] { keptSql = collect(db, "SELECT id FROM t WHERE amount < 100"); });
     size_t textRs = 0, textSql = 0;
     const double filterTextRs = best([&] {
         rs->setFilter(QStringLiteral("City = 'rome'"));
         textRs = size_t(rs->RecordCount());
     });
-    const double filterTextSql = best([&] {
-        textSql = collect(db, "SELECT id FROM t WHERE city = ?1 COLLATE NOCASE", u"rome");
-    });
+    const double filterTextSql = best(
+        [&] { textSql = collect(db, "SELECT id FROM t WHERE city = ?1 COLLATE NOCASE", u"rome"); });
     rs->setFilter(0);
 
     // ---- sort by a number and a text ----
@@ -201,11 +202,10 @@ int main(int argc, char **argv)
         rs->setSort(QStringLiteral("Code, Name"));
     });
     size_t sortedSql = 0;
-    const double sortSql = best([&] {
-        sortedSql = collect(db, "SELECT id FROM t ORDER BY code, name COLLATE NOCASE");
-    });
-    const bool sortedOk = rs->ViewValue(0, 1).toInt() <= rs->ViewValue(N - 1, 1).toInt()
-                          && sortedSql == size_t(N);
+    const double sortSql = best(
+        [&] { sortedSql = collect(db, "SELECT id FROM t ORDER BY code, name COLLATE NOCASE"); });
+    const bool sortedOk
+        = rs->ViewValue(0, 1).toInt() <= rs->ViewValue(N - 1, 1).toInt() && sortedSql == size_t(N);
     rs->setSort(QString());
 
     // ---- save and load XML ----
@@ -245,7 +245,8 @@ int main(int argc, char **argv)
             ++tokens;
         }
     });
-    const bool loadOk = loaded->RecordCount() == N && loaded->ViewValue(N - 1, 5) == rs->ViewValue(N - 1, 5);
+    const bool loadOk
+        = loaded->RecordCount() == N && loaded->ViewValue(N - 1, 5) == rs->ViewValue(N - 1, 5);
 
     std::printf("\n%-22s %14s %14s %8s\n", "metric", "tessera", "peer", "ratio");
     auto row = [](const char *m, double a, double b, const char *unit) {
@@ -260,11 +261,11 @@ int main(int argc, char **argv)
     row("load xml (ms)", loadRs, loadPlain, "  ");
     std::printf("xml file %.1f MB: save %.0f MB/s (plain write %.0f MB/s), load %.0f MB/s "
                 "(tokenize %.0f MB/s, %lld tokens)\n",
-                mb, mb / saveRs * 1000, mb / savePlain * 1000, mb / loadRs * 1000,
-                mb / loadPlain * 1000, static_cast<long long>(tokens));
+        mb, mb / saveRs * 1000, mb / savePlain * 1000, mb / loadRs * 1000, mb / loadPlain * 1000,
+        static_cast<long long>(tokens));
     std::printf("kept by filter: tessera %zu sqlite %zu; text filter: tessera %zu sqlite %zu; "
                 "sorted ok: %s; load ok: %s\n\n",
-                keptRs, keptSql, textRs, textSql, sortedOk ? "yes" : "NO", loadOk ? "yes" : "NO");
+        keptRs, keptSql, textRs, textSql, sortedOk ? "yes" : "NO", loadOk ? "yes" : "NO");
 
     compare("build_1m", buildRs, "sqlite", buildSql, "ms");
     compare("memory_1m", memRs, "sqlite", memSql, "MB");

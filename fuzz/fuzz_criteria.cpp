@@ -19,8 +19,8 @@ constexpr int recordCount = 24;
 
 tessera::RecordsetPtr makeRecords()
 {
-    static const char16_t *const names[] = {u"anna", u"Zeta", u"zebra", u"Ärger", u"ärger",
-                                            u"_x", u"", u"O'Brien"};
+    static const char16_t *const names[]
+        = { u"anna", u"Zeta", u"zebra", u"Ärger", u"ärger", u"_x", u"", u"O'Brien" };
     auto rs = std::make_shared<tessera::Recordset>();
     tessera::Fields fields = rs->Fields();
     fields.Append(QStringLiteral("Id"), tessera::adInteger);
@@ -35,8 +35,7 @@ tessera::RecordsetPtr makeRecords()
         rs->setCollect(QStringLiteral("Id"), i);
         if (i % 5)
             rs->setCollect(QStringLiteral("Name"),
-                           i < 8 ? QStringLiteral("Item'%1").arg(i)
-                                 : QString::fromUtf16(names[i % 8]));
+                i < 8 ? QStringLiteral("Item'%1").arg(i) : QString::fromUtf16(names[i % 8]));
         rs->setCollect(QStringLiteral("Unit Price"), i * 1.25);
         if (i % 7)
             rs->setCollect(QStringLiteral("Ratio"), (i - 10) / 7.0);
@@ -77,16 +76,22 @@ std::vector<int> viewIds(const tessera::RecordsetPtr &cursor)
 bool holds(int op, int cmp)
 {
     switch (op) {
-    case 0: return cmp == 0;
-    case 1: return cmp != 0;
-    case 2: return cmp < 0;
-    case 3: return cmp > 0;
-    case 4: return cmp <= 0;
-    default: return cmp >= 0;
+    case 0:
+        return cmp == 0;
+    case 1:
+        return cmp != 0;
+    case 2:
+        return cmp < 0;
+    case 3:
+        return cmp > 0;
+    case 4:
+        return cmp <= 0;
+    default:
+        return cmp >= 0;
     }
 }
 
-const char *const opText[] = {"=", "<>", "<", ">", "<=", ">="};
+const char *const opText[] = { "=", "<>", "<", ">", "<=", ">=" };
 
 // A simple comparison on Id, Ratio or Name checked record by record against its own loop.
 void checkSimpleComparison(const tessera::RecordsetPtr &records, tessera::fuzz::Input &in)
@@ -107,13 +112,13 @@ void checkSimpleComparison(const tessera::RecordsetPtr &records, tessera::fuzz::
     } else {
         text = in.text().left(12);
         literal = QLatin1Char('\'') + QString(text).replace(QLatin1String("'"), QLatin1String("''"))
-                  + QLatin1Char('\'');
+            + QLatin1Char('\'');
     }
-    static const char *const fieldName[] = {"Id", "Ratio", "Name"};
+    static const char *const fieldName[] = { "Id", "Ratio", "Name" };
     const int column = field == 0 ? 0 : field == 1 ? 3 : 1;
-    const QString criteria =
-        QStringLiteral("%1 %2 %3").arg(QLatin1String(fieldName[field]), QLatin1String(opText[op]),
-                                       literal);
+    const QString criteria
+        = QStringLiteral("%1 %2 %3")
+              .arg(QLatin1String(fieldName[field]), QLatin1String(opText[op]), literal);
     tessera::RecordsetPtr cursor = records->Clone();
     try {
         cursor->setFilter(criteria);
@@ -144,8 +149,7 @@ void checkSimpleComparison(const tessera::RecordsetPtr &records, tessera::fuzz::
     // The same field as a sort key: a permutation of the records, Null first, in key order.
     const bool descending = in.small(2) == 1;
     cursor->setFilter(QString());
-    cursor->setSort(QLatin1String(fieldName[field])
-                    + QLatin1String(descending ? " DESC" : " ASC"));
+    cursor->setSort(QLatin1String(fieldName[field]) + QLatin1String(descending ? " DESC" : " ASC"));
     const std::vector<int> ids = viewIds(cursor);
     if (int(ids.size()) != recordCount)
         fail();
@@ -193,7 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         try {
             cursor->setFilter(text);
         } catch (const tessera::Error &) {
-            if (cursor->Filter() != QStringLiteral("Id > 3") || cursor->RecordCount() != recordCount - 4)
+            if (cursor->Filter() != QStringLiteral("Id > 3")
+                || cursor->RecordCount() != recordCount - 4)
                 fail(); // a rejected filter replaced the one in force
         }
         (void)viewIds(cursor);

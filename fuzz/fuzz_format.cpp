@@ -26,8 +26,8 @@ void expectSame(const char *what, const QString &a, const QString &b, const QStr
 {
     if (a == b)
         return;
-    std::fprintf(stderr, "fuzz_format: %s: \"%s\" vs \"%s\" with \"%s\"\n", what,
-                 qUtf8Printable(a), qUtf8Printable(b), qUtf8Printable(expression));
+    std::fprintf(stderr, "fuzz_format: %s: \"%s\" vs \"%s\" with \"%s\"\n", what, qUtf8Printable(a),
+        qUtf8Printable(b), qUtf8Printable(expression));
     std::abort();
 }
 } // namespace
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (std::isfinite(number) && std::abs(number) < 2147483648.0) {
             const qint32 whole = qint32(number);
             expectSame("Long vs Double", formatOrError(whole, expression),
-                       formatOrError(double(whole), expression), expression);
+                formatOrError(double(whole), expression), expression);
         }
         break;
     }
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             expectSame("empty expression on text", shown, text, expression);
         } else if (tessera::IsNumeric(text)) {
             expectSame("numeric text vs its number", shown,
-                       formatOrError(tessera::CDbl(text), expression), expression);
+                formatOrError(tessera::CDbl(text), expression), expression);
         } else {
             expectSame("non-numeric text", shown, text, expression);
         }
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const bool flag = in.small(2);
         if (!expression.isEmpty()) // an empty expression gives "True"/"False"
             expectSame("Boolean vs -1/0", formatOrError(flag, expression),
-                       formatOrError(flag ? -1 : 0, expression), expression);
+                formatOrError(flag ? -1 : 0, expression), expression);
         break;
     }
     default:

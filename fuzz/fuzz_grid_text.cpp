@@ -22,7 +22,10 @@ constexpr int kSize = 6;
     std::abort();
 }
 
-QString seed(int r, int c) { return QStringLiteral("%1:%2").arg(r).arg(c); }
+QString seed(int r, int c)
+{
+    return QStringLiteral("%1:%2").arg(r).arg(c);
+}
 
 // The texts of the top-left block that every check looks at.
 QStringList snapshot(const tessera::FlexGrid &grid)
@@ -134,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         default:
             grid.setTextArray(count, text);
-            if (grid.TextArray(count) != text || grid.TextMatrix(count / kSize, count % kSize) != text)
+            if (grid.TextArray(count) != text
+                || grid.TextMatrix(count / kSize, count % kSize) != text)
                 fail("TextArray does not read back", entry);
             break;
         }
@@ -143,7 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fail("an error without a description", entry);
         rejected = true;
     }
-    if (rejected && (grid.Rows() != rowsBefore || grid.Cols() != colsBefore || snapshot(grid) != before))
+    if (rejected
+        && (grid.Rows() != rowsBefore || grid.Cols() != colsBefore || snapshot(grid) != before))
         fail("a rejected call changed the grid", entry);
     // Rows may come down to FixedRows (a header-only grid), never below.
     if (grid.Rows() < 0 || grid.Cols() < 0 || grid.FixedRows() > grid.Rows()

@@ -12,10 +12,13 @@
 
 namespace tessera::fuzz {
 
-class Input
-{
+class Input {
 public:
-    Input(const uint8_t *data, size_t size) : m_data(data), m_size(size) { }
+    Input(const uint8_t *data, size_t size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
 
     bool atEnd() const { return m_pos >= m_size; }
 
@@ -25,8 +28,8 @@ public:
         size_t start = m_pos;
         while (m_pos < m_size && m_data[m_pos] != 0)
             ++m_pos;
-        QString result = QString::fromUtf8(reinterpret_cast<const char *>(m_data + start),
-                                           qsizetype(m_pos - start));
+        QString result = QString::fromUtf8(
+            reinterpret_cast<const char *>(m_data + start), qsizetype(m_pos - start));
         if (m_pos < m_size)
             ++m_pos;
         return result;
@@ -87,7 +90,7 @@ private:
 inline void pickUserLocale(Input &in)
 {
     static const QLocale locales[] = { QLocale(QLocale::English, QLocale::UnitedStates),
-                                       QLocale(QLocale::Italian, QLocale::Italy) };
+        QLocale(QLocale::Italian, QLocale::Italy) };
     tessera::setUserLocale(locales[in.small(2)]);
 }
 

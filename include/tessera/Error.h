@@ -8,8 +8,7 @@
 
 namespace tessera {
 
-class Error : public std::exception
-{
+class Error : public std::exception {
 public:
     // The runtime's usual error numbers.
     enum Number : int {
@@ -40,8 +39,7 @@ private:
 
 // Runs one step with skip-on-failure handling: a tessera::Error ends the step, not the caller.
 // Returns true when the step ran to its end. `lastError`, when given, receives the failure.
-template<class Step>
-bool skipOnError(Step &&step, Error *lastError = nullptr)
+template<class Step> bool skipOnError(Step &&step, Error *lastError = nullptr)
 {
     try {
         std::forward<Step>(step)();

@@ -28,8 +28,7 @@ QColor oleColorToQColor(qint32 oleColor, const QPalette &palette);
 // A Qt colour as an OLE colour 0x00BBGGRR.
 qint32 qColorToOleColor(const QColor &color);
 
-class FlexGrid : public QAbstractScrollArea
-{
+class FlexGrid : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
@@ -45,7 +44,7 @@ public:
         flexAlignRightCenter = 7,
         flexAlignRightBottom = 8,
         flexAlignGeneral = 9, // text left, numbers right; pictures: stretch
-        flexAlignTile = 10,   // pictures only
+        flexAlignTile = 10, // pictures only
     };
 
     explicit FlexGrid(QWidget *parent = nullptr);
@@ -235,7 +234,7 @@ public:
     // --- Data -----------------------------------------------------------------------------------
     RecordsetPtr DataSource() const;
     void setDataSource(const RecordsetPtr &recordset); // nullptr unbinds, keeping the cells
-    QString DataField(qint32 band, qint32 col) const;   // "" when the column shows no field
+    QString DataField(qint32 band, qint32 col) const; // "" when the column shows no field
 
     // --- Host-container placement (twips) -------------------------------------------------------
     qint32 hWnd() const; // stable id of this grid
@@ -279,9 +278,9 @@ Q_SIGNALS:
     void OLESetData(QMimeData *&Data, qint16 &DataFormat);
     void OLECompleteDrag(qint32 &Effect);
     void OLEDragOver(QMimeData *&Data, qint32 &Effect, qint16 &Button, qint16 &Shift, float &X,
-                     float &Y, qint16 &State);
-    void OLEDragDrop(QMimeData *&Data, qint32 &Effect, qint16 &Button, qint16 &Shift, float &X,
-                     float &Y);
+        float &Y, qint16 &State);
+    void OLEDragDrop(
+        QMimeData *&Data, qint32 &Effect, qint16 &Button, qint16 &Shift, float &X, float &Y);
 
 protected:
     bool event(QEvent *event) override;

@@ -69,23 +69,22 @@ enum EditModeEnum : int { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
 
 // Error numbers raised by this layer (tessera::Error::number()).
 enum RecordsetError : int {
-    adErrFileExists = 58,                 // Save onto an existing file
-    adErrInvalidArgument = 3001,          // bad criteria, sort text, position, type code
-    adErrOpeningFile = 3002,              // file missing or unreadable
-    adErrNoCurrentRecord = 3021,          // BOF/EOF or deleted record
-    adErrIllegalOperation = 3219,         // e.g. Fields.Append on an open record set
-    adErrItemNotFound = 3265,             // field name or ordinal not found
-    adErrObjectInCollection = 3367,       // Fields.Append of a name already there
-    adErrObjectClosed = 3704,             // operation on a closed record set
-    adErrObjectOpen = 3705,               // Open on a record set that is open
-    adErrDataConversion = -2147217887,    // value the field cannot hold (wrong type, too long)
-    adErrInvalidSource = -2147467259,     // malformed XML, failed SQL query or connection
+    adErrFileExists = 58, // Save onto an existing file
+    adErrInvalidArgument = 3001, // bad criteria, sort text, position, type code
+    adErrOpeningFile = 3002, // file missing or unreadable
+    adErrNoCurrentRecord = 3021, // BOF/EOF or deleted record
+    adErrIllegalOperation = 3219, // e.g. Fields.Append on an open record set
+    adErrItemNotFound = 3265, // field name or ordinal not found
+    adErrObjectInCollection = 3367, // Fields.Append of a name already there
+    adErrObjectClosed = 3704, // operation on a closed record set
+    adErrObjectOpen = 3705, // Open on a record set that is open
+    adErrDataConversion = -2147217887, // value the field cannot hold (wrong type, too long)
+    adErrInvalidSource = -2147467259, // malformed XML, failed SQL query or connection
 };
 
 // A field of a record set, bound to one cursor: Value() reads that cursor's current record.
 // A light handle: valid while its record set lives.
-class Field
-{
+class Field {
 public:
     QString Name() const;
     DataTypeEnum Type() const;
@@ -110,14 +109,17 @@ public:
 private:
     friend class Fields;
     friend class Recordset;
-    Field(Recordset *rs, int index) : m_rs(rs), m_index(index) {}
+    Field(Recordset *rs, int index)
+        : m_rs(rs)
+        , m_index(index)
+    {
+    }
     Recordset *m_rs;
     int m_index;
 };
 
 // The field collection of a record set. A light handle: valid while its record set lives.
-class Fields
-{
+class Fields {
 public:
     int Count() const;
     // 0-based ordinal, or name without regard to case; missing raises 3265.
@@ -129,18 +131,20 @@ public:
     // Adds a field to a record set that is not open yet. size 0 means the type's own size;
     // attributes -1 (unspecified) means "may be null".
     void Append(const QString &name, DataTypeEnum type, qint32 definedSize = 0,
-                qint32 attributes = adFldUnspecified);
+        qint32 attributes = adFldUnspecified);
 
 private:
     friend class Recordset;
-    explicit Fields(Recordset *rs) : m_rs(rs) {}
+    explicit Fields(Recordset *rs)
+        : m_rs(rs)
+    {
+    }
     Recordset *m_rs;
 };
 
 struct RecordsetPrivate;
 
-class Recordset
-{
+class Recordset {
 public:
     Recordset();
     ~Recordset();
@@ -235,6 +239,6 @@ private:
 // into a new disconnected record set put in rcsD; AddRowsIndex adds the 8-byte integer field
 // "RowIndex" numbering the copied records from 1. Failing steps are skipped.
 void ADO2ADO(const RecordsetPtr &rcsO, RecordsetPtr &rcsD, bool vCopyData = false,
-             bool AddRowsIndex = false);
+    bool AddRowsIndex = false);
 
 } // namespace tessera

@@ -27,7 +27,10 @@ constexpr qint32 kMax = std::numeric_limits<qint32>::max();
 constexpr qint32 kMin = std::numeric_limits<qint32>::min();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-QString seed(int r, int c) { return QStringLiteral("%1,%2").arg(r).arg(c); }
+QString seed(int r, int c)
+{
+    return QStringLiteral("%1,%2").arg(r).arg(c);
+}
 
 // 5 rows x 4 columns with "r,c" texts, one fixed row and column, cursor on (2, 2).
 std::unique_ptr<FlexGrid> seededGrid()
@@ -47,11 +50,10 @@ std::unique_ptr<FlexGrid> seededGrid()
 // Everything a rejected call must leave alone.
 QString state(FlexGrid &g)
 {
-    QStringList parts{ QString::number(g.Rows()), QString::number(g.Cols()),
-                       QString::number(g.FixedRows()), QString::number(g.FixedCols()),
-                       QString::number(g.Row()), QString::number(g.Col()),
-                       QString::number(g.RowSel()), QString::number(g.ColSel()), g.FormatString(),
-                       QString::number(g.ColWidth(1)), QString::number(g.RowHeight(1)) };
+    QStringList parts { QString::number(g.Rows()), QString::number(g.Cols()),
+        QString::number(g.FixedRows()), QString::number(g.FixedCols()), QString::number(g.Row()),
+        QString::number(g.Col()), QString::number(g.RowSel()), QString::number(g.ColSel()),
+        g.FormatString(), QString::number(g.ColWidth(1)), QString::number(g.RowHeight(1)) };
     for (int r = 0; r < g.Rows(); ++r)
         for (int c = 0; c < g.Cols(); ++c)
             parts << g.TextMatrix(r, c);
@@ -65,9 +67,9 @@ QString seedsKeptOutside(FlexGrid &g, int r1, int r2, int c1, int c2)
         for (int c = 0; c < 4; ++c)
             if ((r < r1 || r > r2 || c < c1 || c > c2) && g.TextMatrix(r, c) != seed(r, c))
                 return QStringLiteral("cell %1,%2 lost its text: %3")
-                        .arg(r)
-                        .arg(c)
-                        .arg(g.TextMatrix(r, c).left(20));
+                    .arg(r)
+                    .arg(c)
+                    .arg(g.TextMatrix(r, c).left(20));
     return {};
 }
 
@@ -77,12 +79,12 @@ QString expectCell(FlexGrid &g, int r, int c, const QString &expected)
     if (actual == expected)
         return {};
     return QStringLiteral("cell %1,%2 holds %3 chars (%4...), expected %5 chars (%6...)")
-            .arg(r)
-            .arg(c)
-            .arg(actual.size())
-            .arg(actual.left(12))
-            .arg(expected.size())
-            .arg(expected.left(12));
+        .arg(r)
+        .arg(c)
+        .arg(actual.size())
+        .arg(actual.left(12))
+        .arg(expected.size())
+        .arg(expected.left(12));
 }
 
 const QString kLoneHigh = QString(QChar(0xD800)) + QStringLiteral("x");
@@ -91,8 +93,7 @@ const QString kWithNul = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
 
 } // namespace
 
-class tst_FlexGridBadInput : public QObject
-{
+class tst_FlexGridBadInput : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -127,30 +128,27 @@ void tst_FlexGridBadInput::rejected_data()
     QTest::newRow("FormatString 2,000,000 columns")
         << GridAction([](FlexGrid &g) { g.setFormatString(QString(2000000, QLatin1Char('|'))); })
         << 7 << memory;
-    QTest::newRow("FormatString 40,000,000 rows")
-        << GridAction([](FlexGrid &g) {
-               g.setFormatString(QLatin1Char(';') + QString(40000000, QLatin1Char('|')));
-           })
-        << 7 << memory;
+    QTest::newRow("FormatString 40,000,000 rows") << GridAction([](FlexGrid &g) {
+        g.setFormatString(QLatin1Char(';') + QString(40000000, QLatin1Char('|')));
+    }) << 7 << memory;
     QTest::newRow("Rows min") << GridAction([](FlexGrid &g) { g.setRows(kMin); }) << 380 << invalid;
     QTest::newRow("Cols min") << GridAction([](FlexGrid &g) { g.setCols(kMin); }) << 380 << invalid;
 
     // Fixed counts not below the dimensions.
     QTest::newRow("FixedRows max")
         << GridAction([](FlexGrid &g) { g.setFixedRows(kMax); }) << 30015 << fixedRows;
-    QTest::newRow("FixedCols max")
-        << GridAction([](FlexGrid &g) { g.setFixedCols(kMax); }) << 30015
-        << QStringLiteral("FixedCols must be less than Cols");
-    QTest::newRow("FixedCols min") << GridAction([](FlexGrid &g) { g.setFixedCols(kMin); }) << 380
-                                   << invalid;
+    QTest::newRow("FixedCols max") << GridAction([](FlexGrid &g) { g.setFixedCols(kMax); }) << 30015
+                                   << QStringLiteral("FixedCols must be less than Cols");
+    QTest::newRow("FixedCols min")
+        << GridAction([](FlexGrid &g) { g.setFixedCols(kMin); }) << 380 << invalid;
 
     // Extreme indices on the indexed members.
     QTest::newRow("TextMatrix max,min")
         << GridAction([](FlexGrid &g) { g.TextMatrix(kMax, kMin); }) << 381 << subscript;
     QTest::newRow("setTextMatrix min,0")
         << GridAction([](FlexGrid &g) { g.setTextMatrix(kMin, 0, "x"); }) << 381 << subscript;
-    QTest::newRow("TextArray max") << GridAction([](FlexGrid &g) { g.TextArray(kMax); }) << 381
-                                   << subscript;
+    QTest::newRow("TextArray max")
+        << GridAction([](FlexGrid &g) { g.TextArray(kMax); }) << 381 << subscript;
     QTest::newRow("setTextArray min")
         << GridAction([](FlexGrid &g) { g.setTextArray(kMin, "x"); }) << 381 << subscript;
     QTest::newRow("ColWidth min") << GridAction([](FlexGrid &g) { g.ColWidth(kMin); }) << 381
@@ -179,8 +177,8 @@ void tst_FlexGridBadInput::rejected_data()
                                   << 381 << subscript;
     QTest::newRow("ColPosition to max")
         << GridAction([](FlexGrid &g) { g.setColPosition(1, kMax); }) << 381 << subscript;
-    QTest::newRow("RemoveItem min") << GridAction([](FlexGrid &g) { g.RemoveItem(kMin); }) << 381
-                                    << subscript;
+    QTest::newRow("RemoveItem min")
+        << GridAction([](FlexGrid &g) { g.RemoveItem(kMin); }) << 381 << subscript;
     QTest::newRow("AddItem max") << GridAction([](FlexGrid &g) { g.AddItem("a\tb", kMax); }) << 381
                                  << subscript;
     QTest::newRow("AddItem -2") << GridAction([](FlexGrid &g) { g.AddItem("a\tb", -2); }) << 381
@@ -203,8 +201,8 @@ void tst_FlexGridBadInput::rejected_data()
         << GridAction([](FlexGrid &g) { g.setCellFontWidth(kNaN); }) << 380 << invalid;
     QTest::newRow("CellFontWidth huge")
         << GridAction([](FlexGrid &g) { g.setCellFontWidth(1e30f); }) << 380 << invalid;
-    QTest::newRow("FontWidth NaN") << GridAction([](FlexGrid &g) { g.setFontWidth(kNaN); }) << 380
-                                   << invalid;
+    QTest::newRow("FontWidth NaN")
+        << GridAction([](FlexGrid &g) { g.setFontWidth(kNaN); }) << 380 << invalid;
     QTest::newRow("GridLineWidth max short")
         << GridAction([](FlexGrid &g) { g.setGridLineWidth(32767); }) << 380 << invalid;
     QTest::newRow("Width min") << GridAction([](FlexGrid &g) { g.setWidth(kMin); }) << 380
@@ -243,18 +241,16 @@ void tst_FlexGridBadInput::accepted_data()
                return e.isEmpty() ? seedsKeptOutside(g, 2, 2, 2, 2) : e;
            });
     // A million tabs on one line: the cells past the last column are dropped.
-    QTest::newRow("Clip 1,000,000 tabs")
-        << GridAction([](FlexGrid &g) {
-               g.setClip(QStringLiteral("p") + QString(1000000, QLatin1Char('\t')) + "q");
-           })
-        << GridCheck([](FlexGrid &g) {
-               if (g.Cols() != 4)
-                   return QStringLiteral("Cols changed to %1").arg(g.Cols());
-               QString e = expectCell(g, 2, 2, QStringLiteral("p"));
-               if (e.isEmpty())
-                   e = expectCell(g, 2, 3, QString());
-               return e.isEmpty() ? seedsKeptOutside(g, 2, 2, 2, 3) : e;
-           });
+    QTest::newRow("Clip 1,000,000 tabs") << GridAction([](FlexGrid &g) {
+        g.setClip(QStringLiteral("p") + QString(1000000, QLatin1Char('\t')) + "q");
+    }) << GridCheck([](FlexGrid &g) {
+        if (g.Cols() != 4)
+            return QStringLiteral("Cols changed to %1").arg(g.Cols());
+        QString e = expectCell(g, 2, 2, QStringLiteral("p"));
+        if (e.isEmpty())
+            e = expectCell(g, 2, 3, QString());
+        return e.isEmpty() ? seedsKeptOutside(g, 2, 2, 2, 3) : e;
+    });
     // A million line breaks: the lines past the last row are dropped.
     QTest::newRow("Clip 1,000,000 lines")
         << GridAction([](FlexGrid &g) { g.setClip(QString(1000000, QLatin1Char('\n'))); })
@@ -264,18 +260,18 @@ void tst_FlexGridBadInput::accepted_data()
                QString e = expectCell(g, 4, 2, QString());
                return e.isEmpty() ? seedsKeptOutside(g, 2, 4, 2, 2) : e;
            });
-    QTest::newRow("Clip with NUL and lone surrogates")
-        << GridAction([](FlexGrid &g) { g.setClip(kWithNul + "\t" + kLoneHigh + "\r\n" + kLoneLow); })
-        << GridCheck([](FlexGrid &g) {
-               QString e = expectCell(g, 2, 2, kWithNul);
-               if (e.isEmpty())
-                   e = expectCell(g, 2, 3, kLoneHigh);
-               if (e.isEmpty())
-                   e = expectCell(g, 3, 2, kLoneLow);
-               if (e.isEmpty() && g.Clip() != kWithNul)
-                   e = QStringLiteral("Clip does not read the NUL back");
-               return e.isEmpty() ? seedsKeptOutside(g, 2, 3, 2, 3) : e;
-           });
+    QTest::newRow("Clip with NUL and lone surrogates") << GridAction([](FlexGrid &g) {
+        g.setClip(kWithNul + "\t" + kLoneHigh + "\r\n" + kLoneLow);
+    }) << GridCheck([](FlexGrid &g) {
+        QString e = expectCell(g, 2, 2, kWithNul);
+        if (e.isEmpty())
+            e = expectCell(g, 2, 3, kLoneHigh);
+        if (e.isEmpty())
+            e = expectCell(g, 3, 2, kLoneLow);
+        if (e.isEmpty() && g.Clip() != kWithNul)
+            e = QStringLiteral("Clip does not read the NUL back");
+        return e.isEmpty() ? seedsKeptOutside(g, 2, 3, 2, 3) : e;
+    });
     QTest::newRow("AddItem 20 MB")
         << GridAction([](FlexGrid &g) { g.AddItem(QString(20 << 20, QLatin1Char('y')), 1); })
         << GridCheck([](FlexGrid &g) {
@@ -286,28 +282,26 @@ void tst_FlexGridBadInput::accepted_data()
                    e = expectCell(g, r, 3, seed(r - 1, 3));
                return e;
            });
-    QTest::newRow("AddItem 1,000,000 tabs")
-        << GridAction([](FlexGrid &g) {
-               g.AddItem(QStringLiteral("a\tb") + QString(1000000, QLatin1Char('\t')));
-           })
-        << GridCheck([](FlexGrid &g) {
-               if (g.Rows() != 6 || g.Cols() != 4)
-                   return QStringLiteral("dimensions %1 x %2").arg(g.Rows()).arg(g.Cols());
-               QString e = expectCell(g, 5, 1, QStringLiteral("b"));
-               if (e.isEmpty())
-                   e = expectCell(g, 5, 3, QString());
-               return e.isEmpty() ? seedsKeptOutside(g, 5, 5, 0, 3) : e;
-           });
-    QTest::newRow("AddItem with NUL and lone surrogates")
-        << GridAction([](FlexGrid &g) { g.AddItem(kWithNul + "\t" + kLoneLow + "\t" + kLoneHigh, 0); })
-        << GridCheck([](FlexGrid &g) {
-               QString e = expectCell(g, 0, 0, kWithNul);
-               if (e.isEmpty())
-                   e = expectCell(g, 0, 2, kLoneHigh);
-               if (e.isEmpty())
-                   e = expectCell(g, 5, 3, seed(4, 3));
-               return e;
-           });
+    QTest::newRow("AddItem 1,000,000 tabs") << GridAction([](FlexGrid &g) {
+        g.AddItem(QStringLiteral("a\tb") + QString(1000000, QLatin1Char('\t')));
+    }) << GridCheck([](FlexGrid &g) {
+        if (g.Rows() != 6 || g.Cols() != 4)
+            return QStringLiteral("dimensions %1 x %2").arg(g.Rows()).arg(g.Cols());
+        QString e = expectCell(g, 5, 1, QStringLiteral("b"));
+        if (e.isEmpty())
+            e = expectCell(g, 5, 3, QString());
+        return e.isEmpty() ? seedsKeptOutside(g, 5, 5, 0, 3) : e;
+    });
+    QTest::newRow("AddItem with NUL and lone surrogates") << GridAction([](FlexGrid &g) {
+        g.AddItem(kWithNul + "\t" + kLoneLow + "\t" + kLoneHigh, 0);
+    }) << GridCheck([](FlexGrid &g) {
+        QString e = expectCell(g, 0, 0, kWithNul);
+        if (e.isEmpty())
+            e = expectCell(g, 0, 2, kLoneHigh);
+        if (e.isEmpty())
+            e = expectCell(g, 5, 3, seed(4, 3));
+        return e;
+    });
     // Thousands of fields: the grid widens, the cells below the header stay.
     QTest::newRow("FormatString 5,000 columns")
         << GridAction([](FlexGrid &g) { g.setFormatString(QString(4999, QLatin1Char('|'))); })
@@ -319,18 +313,16 @@ void tst_FlexGridBadInput::accepted_data()
                QString e = expectCell(g, 4, 4999, QString());
                return e.isEmpty() ? seedsKeptOutside(g, 0, 0, 0, 3) : e;
            });
-    QTest::newRow("FormatString 20 MB header")
-        << GridAction([](FlexGrid &g) {
-               g.setFormatString(QStringLiteral("<") + QString(20 << 20, QLatin1Char('h')) + "|b");
-           })
-        << GridCheck([](FlexGrid &g) {
-               if (g.Cols() != 2)
-                   return QStringLiteral("Cols is %1").arg(g.Cols());
-               QString e = expectCell(g, 0, 0, QString(20 << 20, QLatin1Char('h')));
-               if (e.isEmpty() && g.ColWidth(0) <= 0)
-                   e = QStringLiteral("the header's column got no width");
-               return e.isEmpty() ? expectCell(g, 4, 1, seed(4, 1)) : e;
-           });
+    QTest::newRow("FormatString 20 MB header") << GridAction([](FlexGrid &g) {
+        g.setFormatString(QStringLiteral("<") + QString(20 << 20, QLatin1Char('h')) + "|b");
+    }) << GridCheck([](FlexGrid &g) {
+        if (g.Cols() != 2)
+            return QStringLiteral("Cols is %1").arg(g.Cols());
+        QString e = expectCell(g, 0, 0, QString(20 << 20, QLatin1Char('h')));
+        if (e.isEmpty() && g.ColWidth(0) <= 0)
+            e = QStringLiteral("the header's column got no width");
+        return e.isEmpty() ? expectCell(g, 4, 1, seed(4, 1)) : e;
+    });
     QTest::newRow("FormatString with NUL and surrogates")
         << GridAction([](FlexGrid &g) { g.setFormatString(kWithNul + "|" + kLoneHigh); })
         << GridCheck([](FlexGrid &g) {
@@ -340,19 +332,17 @@ void tst_FlexGridBadInput::accepted_data()
                return e.isEmpty() ? expectCell(g, 0, 1, kLoneHigh) : e;
            });
     // Positions past the 32-bit twips range saturate instead of wrapping negative.
-    QTest::newRow("ColWidth max twips")
-        << GridAction([](FlexGrid &g) {
-               g.setColWidth(1, kMax);
-               g.setColWidth(2, kMax);
-           })
-        << GridCheck([](FlexGrid &g) {
-               if (g.ColPos(3) < g.ColPos(2) || g.ColPos(2) < g.ColPos(1))
-                   return QStringLiteral("ColPos wrapped: %1 %2 %3")
-                           .arg(g.ColPos(1))
-                           .arg(g.ColPos(2))
-                           .arg(g.ColPos(3));
-               return seedsKeptOutside(g, 0, -1, 0, -1);
-           });
+    QTest::newRow("ColWidth max twips") << GridAction([](FlexGrid &g) {
+        g.setColWidth(1, kMax);
+        g.setColWidth(2, kMax);
+    }) << GridCheck([](FlexGrid &g) {
+        if (g.ColPos(3) < g.ColPos(2) || g.ColPos(2) < g.ColPos(1))
+            return QStringLiteral("ColPos wrapped: %1 %2 %3")
+                .arg(g.ColPos(1))
+                .arg(g.ColPos(2))
+                .arg(g.ColPos(3));
+        return seedsKeptOutside(g, 0, -1, 0, -1);
+    });
     QTest::newRow("Move to extreme twips")
         << GridAction([](FlexGrid &g) { g.Move(kMax, kMin, kMax, kMax); })
         << GridCheck([](FlexGrid &g) {
@@ -360,8 +350,8 @@ void tst_FlexGridBadInput::accepted_data()
                try {
                    (void)g.Picture();
                    return QStringLiteral("Picture of a %1 x %2 grid was accepted")
-                           .arg(g.width())
-                           .arg(g.height());
+                       .arg(g.width())
+                       .arg(g.height());
                } catch (const tessera::Error &e) {
                    if (e.number() != 7)
                        return QStringLiteral("Picture raised %1").arg(e.number());
@@ -369,20 +359,18 @@ void tst_FlexGridBadInput::accepted_data()
                g.Move(0, 0, 6000, 4500);
                return seedsKeptOutside(g, 0, -1, 0, -1);
            });
-    QTest::newRow("Rows 0 then text members")
-        << GridAction([](FlexGrid &g) {
-               g.setFixedRows(0);
-               g.setFixedCols(0);
-               g.setRows(0);
-               g.setClip("a\tb");
-               g.setFormatString(QString());
-           })
-        << GridCheck([](FlexGrid &g) {
-               if (g.Rows() != 0 || !g.Clip().isEmpty() || !g.Text().isEmpty())
-                   return QStringLiteral("an empty grid shows text");
-               g.setRows(2);
-               return expectCell(g, 1, 3, QString());
-           });
+    QTest::newRow("Rows 0 then text members") << GridAction([](FlexGrid &g) {
+        g.setFixedRows(0);
+        g.setFixedCols(0);
+        g.setRows(0);
+        g.setClip("a\tb");
+        g.setFormatString(QString());
+    }) << GridCheck([](FlexGrid &g) {
+        if (g.Rows() != 0 || !g.Clip().isEmpty() || !g.Text().isEmpty())
+            return QStringLiteral("an empty grid shows text");
+        g.setRows(2);
+        return expectCell(g, 1, 3, QString());
+    });
 }
 
 void tst_FlexGridBadInput::accepted()

@@ -48,8 +48,7 @@ inline QPoint cellMiddle(FlexGrid &grid, int row, int col)
 }
 
 // Records the cell events of a grid as "Name@row,col" (the cursor when the event arrived).
-class EventRecorder
-{
+class EventRecorder {
 public:
     explicit EventRecorder(FlexGrid *grid)
         : m_grid(grid)

@@ -29,9 +29,15 @@ void pressKeys(QWidget *w, const QString &keys)
             name = name.mid(2);
         }
         static const QHash<QString, Qt::Key> table = {
-            {"Down", Qt::Key_Down}, {"Up", Qt::Key_Up}, {"Left", Qt::Key_Left},
-            {"Right", Qt::Key_Right}, {"Home", Qt::Key_Home}, {"End", Qt::Key_End},
-            {"PgDn", Qt::Key_PageDown}, {"PgUp", Qt::Key_PageUp}, {"Tab", Qt::Key_Tab},
+            { "Down", Qt::Key_Down },
+            { "Up", Qt::Key_Up },
+            { "Left", Qt::Key_Left },
+            { "Right", Qt::Key_Right },
+            { "Home", Qt::Key_Home },
+            { "End", Qt::Key_End },
+            { "PgDn", Qt::Key_PageDown },
+            { "PgUp", Qt::Key_PageUp },
+            { "Tab", Qt::Key_Tab },
         };
         QVERIFY2(table.contains(name), qPrintable(name));
         QTest::keyClick(w, table.value(name), mods);
@@ -40,8 +46,7 @@ void pressKeys(QWidget *w, const QString &keys)
 
 } // namespace
 
-class tst_FlexGridInteraction : public QObject
-{
+class tst_FlexGridInteraction : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -84,15 +89,14 @@ void tst_FlexGridInteraction::keyboardMovesCursor_data()
     QTest::newRow("right twice") << "Right,Right" << 1 << 3 << 1 << 3;
     QTest::newRow("up stops below fixed rows") << "Up,Up" << 1 << 1 << 1 << 1;
     QTest::newRow("left stops right of fixed cols") << "Left" << 1 << 1 << 1 << 1;
-    QTest::newRow("right stops at last col") << "Right,Right,Right,Right,Right,Right" << 1 << 5
-                                             << 1 << 5;
+    QTest::newRow("right stops at last col")
+        << "Right,Right,Right,Right,Right,Right" << 1 << 5 << 1 << 5;
     QTest::newRow("end") << "End" << 1 << 5 << 1 << 5;
     QTest::newRow("home after moves") << "Down,Right,Right,Home" << 2 << 1 << 2 << 1;
     QTest::newRow("ctrl end") << "C+End" << 29 << 5 << 29 << 5;
     QTest::newRow("ctrl end, ctrl home") << "C+End,C+Home" << 1 << 1 << 1 << 1;
     QTest::newRow("shift extends") << "S+Down,S+Right,S+Down" << 1 << 1 << 3 << 2;
-    QTest::newRow("shift back over the anchor") << "Down,Down,S+Up,S+Up,S+Up" << 3 << 1 << 1
-                                                << 1;
+    QTest::newRow("shift back over the anchor") << "Down,Down,S+Up,S+Up,S+Up" << 3 << 1 << 1 << 1;
     QTest::newRow("plain move collapses selection") << "S+Down,S+Down,Right" << 1 << 2 << 1 << 2;
     QTest::newRow("shift end") << "S+End" << 1 << 1 << 1 << 5;
 }
@@ -149,25 +153,26 @@ void tst_FlexGridInteraction::eventOrder_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QStringList>("expected");
 
-    const QStringList move = {"LeaveCell@1,1", "EnterCell@2,3", "RowColChange@2,3",
-                              "SelChange@2,3"};
-    QTest::newRow("click another cell") << "click 2 3" << (move + QStringList{"Click@2,3"});
-    QTest::newRow("click the current cell") << "click 1 1" << QStringList{"Click@1,1"};
-    QTest::newRow("code sets Row") << "row 2"
-                                   << QStringList{"LeaveCell@1,1", "EnterCell@2,1",
-                                                  "RowColChange@2,1", "SelChange@2,1"};
-    QTest::newRow("code sets Col") << "col 3"
-                                   << QStringList{"LeaveCell@1,1", "EnterCell@1,3",
-                                                  "RowColChange@1,3", "SelChange@1,3"};
-    QTest::newRow("code sets the same Row") << "row 1" << QStringList{};
-    QTest::newRow("code sets RowSel") << "rowsel 3" << QStringList{"SelChange@1,1"};
-    QTest::newRow("code sets ColSel") << "colsel 2" << QStringList{"SelChange@1,1"};
+    const QStringList move
+        = { "LeaveCell@1,1", "EnterCell@2,3", "RowColChange@2,3", "SelChange@2,3" };
+    QTest::newRow("click another cell") << "click 2 3" << (move + QStringList { "Click@2,3" });
+    QTest::newRow("click the current cell") << "click 1 1" << QStringList { "Click@1,1" };
+    QTest::newRow("code sets Row")
+        << "row 2"
+        << QStringList { "LeaveCell@1,1", "EnterCell@2,1", "RowColChange@2,1", "SelChange@2,1" };
+    QTest::newRow("code sets Col")
+        << "col 3"
+        << QStringList { "LeaveCell@1,1", "EnterCell@1,3", "RowColChange@1,3", "SelChange@1,3" };
+    QTest::newRow("code sets the same Row") << "row 1" << QStringList {};
+    QTest::newRow("code sets RowSel") << "rowsel 3" << QStringList { "SelChange@1,1" };
+    QTest::newRow("code sets ColSel") << "colsel 2" << QStringList { "SelChange@1,1" };
     QTest::newRow("arrow key") << "key Down"
-                               << QStringList{"LeaveCell@1,1", "EnterCell@2,1",
-                                              "RowColChange@2,1", "SelChange@2,1"};
-    QTest::newRow("shift arrow") << "key S+Down" << QStringList{"SelChange@1,1"};
-    QTest::newRow("arrow against the edge") << "key Up" << QStringList{};
-    QTest::newRow("shift click") << "shiftclick 2 3" << QStringList{"SelChange@1,1", "Click@1,1"};
+                               << QStringList { "LeaveCell@1,1", "EnterCell@2,1",
+                                      "RowColChange@2,1", "SelChange@2,1" };
+    QTest::newRow("shift arrow") << "key S+Down" << QStringList { "SelChange@1,1" };
+    QTest::newRow("arrow against the edge") << "key Up" << QStringList {};
+    QTest::newRow("shift click") << "shiftclick 2 3"
+                                 << QStringList { "SelChange@1,1", "Click@1,1" };
 }
 
 void tst_FlexGridInteraction::eventOrder()
@@ -182,9 +187,7 @@ void tst_FlexGridInteraction::eventOrder()
     if (verb == QLatin1String("click") || verb == QLatin1String("shiftclick")) {
         const QPoint p = cellMiddle(*grid, parts.at(1).toInt(), parts.at(2).toInt());
         QTest::mouseClick(grid->viewport(), Qt::LeftButton,
-                          verb == QLatin1String("shiftclick") ? Qt::ShiftModifier
-                                                              : Qt::KeyboardModifiers(),
-                          p);
+            verb == QLatin1String("shiftclick") ? Qt::ShiftModifier : Qt::KeyboardModifiers(), p);
     } else if (verb == QLatin1String("row")) {
         grid->setRow(parts.at(1).toInt());
     } else if (verb == QLatin1String("col")) {
@@ -271,7 +274,7 @@ void tst_FlexGridInteraction::scrollBarAndTopRowAgree()
     // The wheel scrolls three rows a notch.
     const int top = grid->TopRow();
     QWheelEvent wheel(QPointF(50, 50), grid->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
-                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(grid->viewport(), &wheel);
     QCOMPARE(grid->TopRow(), top + 3);
     // Scrolled cells move; fixed column 0 stays at the left edge.
@@ -310,8 +313,8 @@ void tst_FlexGridInteraction::mouseClickAndDragSelect()
     EventRecorder rec(grid.get());
     QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, cellMiddle(*grid, 2, 1));
     QMouseEvent move(QEvent::MouseMove, cellMiddle(*grid, 4, 3),
-                     grid->viewport()->mapToGlobal(cellMiddle(*grid, 4, 3)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+        grid->viewport()->mapToGlobal(cellMiddle(*grid, 4, 3)), Qt::NoButton, Qt::LeftButton,
+        Qt::NoModifier);
     QApplication::sendEvent(grid->viewport(), &move);
     QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, cellMiddle(*grid, 4, 3));
     QCOMPARE(grid->Row(), 2);
@@ -319,12 +322,12 @@ void tst_FlexGridInteraction::mouseClickAndDragSelect()
     QCOMPARE(grid->RowSel(), 4);
     QCOMPARE(grid->ColSel(), 3);
     QCOMPARE(grid->Clip(), QStringLiteral("2,1\t2,2\t2,3\r3,1\t3,2\t3,3\r4,1\t4,2\t4,3"));
-    QCOMPARE(rec.names(), (QStringList{"LeaveCell", "EnterCell", "RowColChange", "SelChange",
-                                       "SelChange", "Click"}));
+    QCOMPARE(rec.names(),
+        (QStringList {
+            "LeaveCell", "EnterCell", "RowColChange", "SelChange", "SelChange", "Click" }));
 
     // Shift+click extends from the current cell.
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
-                      cellMiddle(*grid, 5, 4));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, cellMiddle(*grid, 5, 4));
     QCOMPARE(grid->Row(), 2);
     QCOMPARE(grid->RowSel(), 5);
     QCOMPARE(grid->ColSel(), 4);
@@ -343,11 +346,12 @@ void tst_FlexGridInteraction::headerClicksSelectWholeRowsAndCols_data()
     QTest::addColumn<int>("clickCol");
     QTest::addColumn<QList<int>>("expected"); // row, col, rowSel, colSel
 
-    QTest::newRow("column header") << true << 0 << 3 << QList<int>{1, 3, 7, 3};
-    QTest::newRow("row header") << true << 4 << 0 << QList<int>{4, 1, 4, 4};
-    QTest::newRow("corner selects all") << true << 0 << 0 << QList<int>{1, 1, 7, 4};
-    QTest::newRow("column header, big selection off") << false << 0 << 3 << QList<int>{2, 2, 2, 2};
-    QTest::newRow("row header, big selection off") << false << 4 << 0 << QList<int>{2, 2, 2, 2};
+    QTest::newRow("column header") << true << 0 << 3 << QList<int> { 1, 3, 7, 3 };
+    QTest::newRow("row header") << true << 4 << 0 << QList<int> { 4, 1, 4, 4 };
+    QTest::newRow("corner selects all") << true << 0 << 0 << QList<int> { 1, 1, 7, 4 };
+    QTest::newRow("column header, big selection off")
+        << false << 0 << 3 << QList<int> { 2, 2, 2, 2 };
+    QTest::newRow("row header, big selection off") << false << 4 << 0 << QList<int> { 2, 2, 2, 2 };
 }
 
 void tst_FlexGridInteraction::headerClicksSelectWholeRowsAndCols()
@@ -361,7 +365,7 @@ void tst_FlexGridInteraction::headerClicksSelectWholeRowsAndCols()
     grid->setCol(2);
     grid->setAllowBigSelection(allowBig);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellMiddle(*grid, clickRow, clickCol));
-    QCOMPARE((QList<int>{grid->Row(), grid->Col(), grid->RowSel(), grid->ColSel()}), expected);
+    QCOMPARE((QList<int> { grid->Row(), grid->Col(), grid->RowSel(), grid->ColSel() }), expected);
 }
 
 void tst_FlexGridInteraction::mouseEventParameters()
@@ -369,9 +373,13 @@ void tst_FlexGridInteraction::mouseEventParameters()
     auto grid = shownGrid(6, 4);
     QList<QList<float>> downs, ups;
     connect(grid.get(), &FlexGrid::MouseDown, grid.get(),
-            [&](qint16 &b, qint16 &s, float &x, float &y) { downs << QList<float>{float(b), float(s), x, y}; });
-    connect(grid.get(), &FlexGrid::MouseUp, grid.get(),
-            [&](qint16 &b, qint16 &s, float &x, float &y) { ups << QList<float>{float(b), float(s), x, y}; });
+        [&](qint16 &b, qint16 &s, float &x, float &y) {
+            downs << QList<float> { float(b), float(s), x, y };
+        });
+    connect(
+        grid.get(), &FlexGrid::MouseUp, grid.get(), [&](qint16 &b, qint16 &s, float &x, float &y) {
+            ups << QList<float> { float(b), float(s), x, y };
+        });
     const QPoint p(30, 25);
     QTest::mouseClick(grid->viewport(), Qt::RightButton, Qt::ControlModifier, p);
     QTest::mouseClick(grid->viewport(), Qt::MiddleButton, Qt::ShiftModifier, p);
@@ -379,9 +387,9 @@ void tst_FlexGridInteraction::mouseEventParameters()
     const QPoint inGrid = p + grid->viewport()->pos();
     const float x = inGrid.x() * 15.0f, y = inGrid.y() * 15.0f;
     QCOMPARE(downs.size(), 3);
-    QCOMPARE(downs.at(0), (QList<float>{2, 2, x, y}));
-    QCOMPARE(downs.at(1), (QList<float>{4, 1, x, y}));
-    QCOMPARE(downs.at(2), (QList<float>{1, 0, x, y}));
+    QCOMPARE(downs.at(0), (QList<float> { 2, 2, x, y }));
+    QCOMPARE(downs.at(1), (QList<float> { 4, 1, x, y }));
+    QCOMPARE(downs.at(2), (QList<float> { 1, 0, x, y }));
     QCOMPARE(ups, downs);
 }
 
@@ -425,8 +433,8 @@ void tst_FlexGridInteraction::resizeColumnByDraggingBorder()
                                         : cellTopLeft(*grid, 0, 1) + QPoint(colBefore - 1, 5);
     const QPoint target = border + (dragRowBorder ? QPoint(0, 20) : QPoint(40, 0));
     QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, border);
-    QMouseEvent move(QEvent::MouseMove, target, grid->viewport()->mapToGlobal(target),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, target, grid->viewport()->mapToGlobal(target), Qt::NoButton,
+        Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(grid->viewport(), &move);
     QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, target);
     if (resizes) {
@@ -457,8 +465,7 @@ void tst_FlexGridInteraction::keyDownZeroStopsNavigation()
         if (swallow && code == 40)
             code = 0;
     });
-    connect(grid.get(), &FlexGrid::KeyUp, grid.get(),
-            [&](qint16 &code, qint16 &) { ups << code; });
+    connect(grid.get(), &FlexGrid::KeyUp, grid.get(), [&](qint16 &code, qint16 &) { ups << code; });
     QTest::keyClick(grid.get(), Qt::Key_Down);
     QCOMPARE(grid->Row(), 1);
     QTest::keyClick(grid.get(), Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
@@ -468,8 +475,8 @@ void tst_FlexGridInteraction::keyDownZeroStopsNavigation()
     QCOMPARE(grid->Row(), 2);
     QTest::keyClick(grid.get(), Qt::Key_F2);
     // The modifier keys themselves come as 16 (Shift) and 17 (Ctrl).
-    QCOMPARE(codes, (QList<int>{40, 16, 17, 39, 40, 113}));
-    QCOMPARE(shifts, (QList<int>{0, 1, 3, 3, 0, 0}));
+    QCOMPARE(codes, (QList<int> { 40, 16, 17, 39, 40, 113 }));
+    QCOMPARE(shifts, (QList<int> { 0, 1, 3, 3, 0, 0 }));
     QCOMPARE(ups.size(), codes.size());
     QCOMPARE(ups.last(), 113);
 }
@@ -498,7 +505,7 @@ void tst_FlexGridInteraction::keyPressZeroKeepsTab()
     QTest::keyClick(grid, Qt::Key_Tab);
     QVERIFY2(grid->hasFocus(), "a Tab the host took does not move the focus");
     QTest::keyClick(grid, Qt::Key_A);
-    QCOMPARE(presses, (QList<int>{9, 'a'}));
+    QCOMPARE(presses, (QList<int> { 9, 'a' }));
     swallow = false;
     QTest::keyClick(grid, Qt::Key_Tab);
     QTRY_VERIFY(edit->hasFocus());
@@ -563,9 +570,9 @@ void tst_FlexGridInteraction::dropReportsDataAndEffect_data()
     QTest::addColumn<bool>("accepted");
 
     QTest::newRow("manual, host accepts")
-        << 1 << 1 << QStringList{"over 0", "over 2", "drop payload"} << true;
-    QTest::newRow("manual, host refuses") << 1 << 0 << QStringList{"over 0", "over 2"} << false;
-    QTest::newRow("drops off") << 0 << 1 << QStringList{} << false;
+        << 1 << 1 << QStringList { "over 0", "over 2", "drop payload" } << true;
+    QTest::newRow("manual, host refuses") << 1 << 0 << QStringList { "over 0", "over 2" } << false;
+    QTest::newRow("drops off") << 0 << 1 << QStringList {} << false;
 }
 
 void tst_FlexGridInteraction::dropReportsDataAndEffect()
@@ -576,17 +583,16 @@ void tst_FlexGridInteraction::dropReportsDataAndEffect()
     grid->setOLEDropMode(qint16(dropMode));
     QStringList seen;
     connect(grid.get(), &FlexGrid::OLEDragOver, grid.get(),
-            [&](QMimeData *&, qint32 &effect, qint16 &, qint16 &, float &, float &,
-                qint16 &state) {
-                seen << QStringLiteral("over %1").arg(state);
-                effect = hostEffect;
-            });
+        [&](QMimeData *&, qint32 &effect, qint16 &, qint16 &, float &, float &, qint16 &state) {
+            seen << QStringLiteral("over %1").arg(state);
+            effect = hostEffect;
+        });
     connect(grid.get(), &FlexGrid::OLEDragDrop, grid.get(),
-            [&](QMimeData *&data, qint32 &effect, qint16 &, qint16 &, float &x, float &) {
-                seen << QStringLiteral("drop %1").arg(data->text());
-                QVERIFY(x > 0);
-                QCOMPARE(effect, 1);
-            });
+        [&](QMimeData *&data, qint32 &effect, qint16 &, qint16 &, float &x, float &) {
+            seen << QStringLiteral("drop %1").arg(data->text());
+            QVERIFY(x > 0);
+            QCOMPARE(effect, 1);
+        });
     QMimeData mime;
     mime.setText(QStringLiteral("payload"));
     const QPoint at = cellMiddle(*grid, 2, 2);

@@ -45,8 +45,7 @@ QStringList column(const FlexGrid &grid, int col)
 
 } // namespace
 
-class tst_FlexGridMembers : public QObject
-{
+class tst_FlexGridMembers : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -90,8 +89,8 @@ void tst_FlexGridMembers::errors_data()
     QTest::newRow("setTextMatrix")
         << GridAction([](FlexGrid &g) { g.setTextMatrix(2, 9, "x"); }) << 381;
     QTest::newRow("TextArray") << GridAction([](FlexGrid &g) { g.TextArray(20); }) << 381;
-    QTest::newRow("setTextArray")
-        << GridAction([](FlexGrid &g) { g.setTextArray(-1, "x"); }) << 381;
+    QTest::newRow("setTextArray") << GridAction([](FlexGrid &g) { g.setTextArray(-1, "x"); })
+                                  << 381;
     QTest::newRow("ColWidth") << GridAction([](FlexGrid &g) { g.ColWidth(4); }) << 381;
     QTest::newRow("setColWidth") << GridAction([](FlexGrid &g) { g.setColWidth(4, 100); }) << 381;
     QTest::newRow("setColWidth negative")
@@ -130,27 +129,22 @@ void tst_FlexGridMembers::errors_data()
         << GridAction([](FlexGrid &g) { g.setFixedRows(5); }) << 30015;
     QTest::newRow("FixedCols > Cols")
         << GridAction([](FlexGrid &g) { g.setFixedCols(9); }) << 30015;
-    QTest::newRow("Rows below FixedRows") << GridAction([](FlexGrid &g) { g.setRows(0); })
-                                          << 30015;
+    QTest::newRow("Rows below FixedRows") << GridAction([](FlexGrid &g) { g.setRows(0); }) << 30015;
     QTest::newRow("Rows negative") << GridAction([](FlexGrid &g) { g.setRows(-1); }) << 380;
     QTest::newRow("Cols negative") << GridAction([](FlexGrid &g) { g.setCols(-3); }) << 380;
     QTest::newRow("FixedRows negative")
         << GridAction([](FlexGrid &g) { g.setFixedRows(-1); }) << 380;
-    QTest::newRow("RowHeightMin") << GridAction([](FlexGrid &g) { g.setRowHeightMin(-1); })
-                                  << 380;
+    QTest::newRow("RowHeightMin") << GridAction([](FlexGrid &g) { g.setRowHeightMin(-1); }) << 380;
     QTest::newRow("Sort code") << GridAction([](FlexGrid &g) { g.setSort(10); }) << 380;
-    QTest::newRow("CellAlignment") << GridAction([](FlexGrid &g) { g.setCellAlignment(12); })
-                                   << 380;
-    QTest::newRow("CellFontSize") << GridAction([](FlexGrid &g) { g.setCellFontSize(0); })
-                                  << 380;
-    QTest::newRow("SelectionMode") << GridAction([](FlexGrid &g) { g.setSelectionMode(3); })
-                                   << 380;
+    QTest::newRow("CellAlignment")
+        << GridAction([](FlexGrid &g) { g.setCellAlignment(12); }) << 380;
+    QTest::newRow("CellFontSize") << GridAction([](FlexGrid &g) { g.setCellFontSize(0); }) << 380;
+    QTest::newRow("SelectionMode") << GridAction([](FlexGrid &g) { g.setSelectionMode(3); }) << 380;
     QTest::newRow("GridLines") << GridAction([](FlexGrid &g) { g.setGridLines(4); }) << 380;
     QTest::newRow("ScrollBars") << GridAction([](FlexGrid &g) { g.setScrollBars(4); }) << 380;
     QTest::newRow("MergeCells") << GridAction([](FlexGrid &g) { g.setMergeCells(5); }) << 380;
     QTest::newRow("FillStyle") << GridAction([](FlexGrid &g) { g.setFillStyle(2); }) << 380;
-    QTest::newRow("MousePointer") << GridAction([](FlexGrid &g) { g.setMousePointer(50); })
-                                  << 380;
+    QTest::newRow("MousePointer") << GridAction([](FlexGrid &g) { g.setMousePointer(50); }) << 380;
 }
 
 void tst_FlexGridMembers::errors()
@@ -273,8 +267,7 @@ void tst_FlexGridMembers::oleColors_data()
     QTest::newRow("button face") << qint32(0x8000000F) << pal.color(QPalette::Button);
     QTest::newRow("button text") << qint32(0x80000012) << pal.color(QPalette::ButtonText);
     QTest::newRow("highlight") << qint32(0x8000000D) << pal.color(QPalette::Highlight);
-    QTest::newRow("highlight text") << qint32(0x8000000E)
-                                    << pal.color(QPalette::HighlightedText);
+    QTest::newRow("highlight text") << qint32(0x8000000E) << pal.color(QPalette::HighlightedText);
     QTest::newRow("app workspace") << qint32(0x8000000C) << pal.color(QPalette::Dark);
     QTest::newRow("button shadow") << qint32(0x80000010) << pal.color(QPalette::Mid);
 }
@@ -334,7 +327,7 @@ void tst_FlexGridMembers::textArrayAndText()
     grid->setColSel(2);
     grid->setFillStyle(1);
     grid->setText(QStringLiteral("z"));
-    QCOMPARE(column(*grid, 2), (QStringList{"1,2", "2,2", "z", "z"}));
+    QCOMPARE(column(*grid, 2), (QStringList { "1,2", "2,2", "z", "z" }));
     QCOMPARE(grid->TextMatrix(2, 1), QStringLiteral("2,1"));
     QCOMPARE(grid->TextMatrix(4, 3), QStringLiteral("4,3"));
 }
@@ -346,23 +339,20 @@ void tst_FlexGridMembers::clip_data()
     QTest::addColumn<QStringList>("expectedRows"); // rows 1..4 joined with "|"
 
     QTest::newRow("block fills selection only")
-        << QList<int>{1, 1, 2, 2} << "a\tb\tc\rd\te\rf"
-        << QStringList{"a|b|1,3", "d|e|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3"};
+        << QList<int> { 1, 1, 2, 2 } << "a\tb\tc\rd\te\rf"
+        << QStringList { "a|b|1,3", "d|e|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3" };
     QTest::newRow("single cell spreads as far as the grid")
-        << QList<int>{3, 2, 3, 2} << "a\tb\tc\rd\te\rf\tg"
-        << QStringList{"1,1|1,2|1,3", "2,1|2,2|2,3", "3,1|a|b", "4,1|d|e"};
-    QTest::newRow("short block leaves the rest")
-        << QList<int>{1, 1, 3, 3} << "a" << QStringList{"a|1,2|1,3", "2,1|2,2|2,3",
-                                                         "3,1|3,2|3,3", "4,1|4,2|4,3"};
-    QTest::newRow("selection above-left of the cursor")
-        << QList<int>{2, 2, 1, 1} << "a\tb\rc\td"
-        << QStringList{"a|b|1,3", "c|d|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3"};
+        << QList<int> { 3, 2, 3, 2 } << "a\tb\tc\rd\te\rf\tg"
+        << QStringList { "1,1|1,2|1,3", "2,1|2,2|2,3", "3,1|a|b", "4,1|d|e" };
+    QTest::newRow("short block leaves the rest") << QList<int> { 1, 1, 3,
+        3 } << "a" << QStringList { "a|1,2|1,3", "2,1|2,2|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3" };
+    QTest::newRow("selection above-left of the cursor") << QList<int> { 2, 2, 1,
+        1 } << "a\tb\rc\td" << QStringList { "a|b|1,3", "c|d|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3" };
     QTest::newRow("CRLF line breaks and a trailing one")
-        << QList<int>{1, 1, 4, 3} << "a\tb\r\nc\td\r\n"
-        << QStringList{"a|b|1,3", "c|d|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3"};
-    QTest::newRow("empty cells in the block")
-        << QList<int>{1, 1, 1, 3} << "\tmid\t" << QStringList{"|mid|", "2,1|2,2|2,3",
-                                                               "3,1|3,2|3,3", "4,1|4,2|4,3"};
+        << QList<int> { 1, 1, 4, 3 } << "a\tb\r\nc\td\r\n"
+        << QStringList { "a|b|1,3", "c|d|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3" };
+    QTest::newRow("empty cells in the block") << QList<int> { 1, 1, 1,
+        3 } << "\tmid\t" << QStringList { "|mid|", "2,1|2,2|2,3", "3,1|3,2|3,3", "4,1|4,2|4,3" };
 }
 
 void tst_FlexGridMembers::clip()
@@ -402,22 +392,23 @@ void tst_FlexGridMembers::formatString_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<int>("cols");
     QTest::addColumn<int>("rows");
-    QTest::addColumn<QStringList>("header");     // row 0
-    QTest::addColumn<QList<int>>("alignments");  // ColAlignment of each column
+    QTest::addColumn<QStringList>("header"); // row 0
+    QTest::addColumn<QList<int>>("alignments"); // ColAlignment of each column
     QTest::addColumn<QStringList>("rowHeaders"); // column 0 from row 1 on
 
     QTest::newRow("columns with alignment")
-        << "|<Name|^Qty|>Price" << 4 << 5 << QStringList{"", "Name", "Qty", "Price"}
-        << QList<int>{9, 1, 4, 7} << QStringList{"1,0", "2,0", "3,0", "4,0"};
-    QTest::newRow("fewer columns") << "A|B" << 2 << 5 << QStringList{"A", "B"} << QList<int>{9, 9}
-                                   << QStringList{"1,0", "2,0", "3,0", "4,0"};
+        << "|<Name|^Qty|>Price" << 4 << 5 << QStringList { "", "Name", "Qty", "Price" }
+        << QList<int> { 9, 1, 4, 7 } << QStringList { "1,0", "2,0", "3,0", "4,0" };
+    QTest::newRow("fewer columns")
+        << "A|B" << 2 << 5 << QStringList { "A", "B" } << QList<int> { 9, 9 }
+        << QStringList { "1,0", "2,0", "3,0", "4,0" };
     QTest::newRow("row headers") << "|x|y;|One|Two|Three|Four|Five|Six" << 3 << 7
-                                 << QStringList{"", "x", "y"} << QList<int>{9, 9, 9}
-                                 << QStringList{"One", "Two", "Three", "Four", "Five", "Six"};
+                                 << QStringList { "", "x", "y" } << QList<int> { 9, 9, 9 }
+                                 << QStringList { "One", "Two", "Three", "Four", "Five", "Six" };
     // The row part sets the number of rows, as the column part sets the columns.
-    QTest::newRow("only row headers") << ";|r1|r2" << 4 << 3
-                                      << QStringList{"0,0", "0,1", "0,2", "0,3"}
-                                      << QList<int>{9, 9, 9, 9} << QStringList{"r1", "r2"};
+    QTest::newRow("only row headers")
+        << ";|r1|r2" << 4 << 3 << QStringList { "0,0", "0,1", "0,2", "0,3" }
+        << QList<int> { 9, 9, 9, 9 } << QStringList { "r1", "r2" };
 }
 
 void tst_FlexGridMembers::formatString()
@@ -444,7 +435,8 @@ void tst_FlexGridMembers::formatString()
 void tst_FlexGridMembers::formatStringWidthsFollowText()
 {
     auto grid = filledGrid(3, 2);
-    grid->setFormatString(QStringLiteral("|Id|A much longer caption|Qty;|a row header of some length"));
+    grid->setFormatString(
+        QStringLiteral("|Id|A much longer caption|Qty;|a row header of some length"));
     QCOMPARE(grid->Cols(), 4);
     QVERIFY(grid->ColWidth(1) > 0);
     QVERIFY(grid->ColWidth(2) > 3 * grid->ColWidth(1));
@@ -467,14 +459,14 @@ void tst_FlexGridMembers::addItemAndRemoveItem()
     QCOMPARE(grid->TextMatrix(3, 2), QStringLiteral("b"));
     grid->AddItem(QStringLiteral("mid\tx"), 1);
     QCOMPARE(grid->Rows(), 5);
-    QCOMPARE(column(*grid, 0), (QStringList{"mid", "1,0", "2,0", "new"}));
+    QCOMPARE(column(*grid, 0), (QStringList { "mid", "1,0", "2,0", "new" }));
     QCOMPARE(grid->TextMatrix(1, 2), QString()); // missing cells are empty
     // More cells than columns: the extra ones are dropped.
     grid->AddItem(QStringLiteral("a\tb\tc\td\te"));
     QCOMPARE(grid->Cols(), 3);
     QCOMPARE(grid->TextMatrix(5, 2), QStringLiteral("c"));
     grid->RemoveItem(2);
-    QCOMPARE(column(*grid, 0), (QStringList{"mid", "2,0", "new", "a"}));
+    QCOMPARE(column(*grid, 0), (QStringList { "mid", "2,0", "new", "a" }));
     grid->RemoveItem(grid->Rows() - 1);
     QCOMPARE(grid->Rows(), 4);
     // Removing rows down to the fixed row is allowed, one more is not.
@@ -495,37 +487,51 @@ void tst_FlexGridMembers::fillStyleReachesSelection_data()
     QTest::addColumn<QString>("formatted");
 
     auto row = [](const char *name, GridAction set, std::function<QString(const FlexGrid &)> get,
-                  QString value) {
+                   QString value) {
         QTest::newRow(qPrintable(QStringLiteral("%1 fill 1").arg(QLatin1String(name))))
             << 1 << set << get << value;
         QTest::newRow(qPrintable(QStringLiteral("%1 fill 0").arg(QLatin1String(name))))
             << 0 << set << get << value;
     };
-    row("CellBackColor", [](FlexGrid &g) { g.setCellBackColor(0x0000FF); },
+    row(
+        "CellBackColor", [](FlexGrid &g) { g.setCellBackColor(0x0000FF); },
         [](const FlexGrid &g) { return QString::number(g.CellBackColor(), 16); }, "ff");
-    row("CellForeColor", [](FlexGrid &g) { g.setCellForeColor(0x00FF00); },
+    row(
+        "CellForeColor", [](FlexGrid &g) { g.setCellForeColor(0x00FF00); },
         [](const FlexGrid &g) { return QString::number(g.CellForeColor(), 16); }, "ff00");
-    row("CellAlignment", [](FlexGrid &g) { g.setCellAlignment(7); },
+    row(
+        "CellAlignment", [](FlexGrid &g) { g.setCellAlignment(7); },
         [](const FlexGrid &g) { return QString::number(g.CellAlignment()); }, "7");
-    row("CellTextStyle", [](FlexGrid &g) { g.setCellTextStyle(2); },
+    row(
+        "CellTextStyle", [](FlexGrid &g) { g.setCellTextStyle(2); },
         [](const FlexGrid &g) { return QString::number(g.CellTextStyle()); }, "2");
-    row("CellFontBold", [](FlexGrid &g) { g.setCellFontBold(true); },
+    row(
+        "CellFontBold", [](FlexGrid &g) { g.setCellFontBold(true); },
         [](const FlexGrid &g) { return QString::number(g.CellFontBold()); }, "1");
-    row("CellFontItalic", [](FlexGrid &g) { g.setCellFontItalic(true); },
+    row(
+        "CellFontItalic", [](FlexGrid &g) { g.setCellFontItalic(true); },
         [](const FlexGrid &g) { return QString::number(g.CellFontItalic()); }, "1");
-    row("CellFontUnderline", [](FlexGrid &g) { g.setCellFontUnderline(true); },
+    row(
+        "CellFontUnderline", [](FlexGrid &g) { g.setCellFontUnderline(true); },
         [](const FlexGrid &g) { return QString::number(g.CellFontUnderline()); }, "1");
-    row("CellFontStrikeThrough", [](FlexGrid &g) { g.setCellFontStrikeThrough(true); },
+    row(
+        "CellFontStrikeThrough", [](FlexGrid &g) { g.setCellFontStrikeThrough(true); },
         [](const FlexGrid &g) { return QString::number(g.CellFontStrikeThrough()); }, "1");
-    row("CellFontName", [](FlexGrid &g) { g.setCellFontName("Wingdings"); },
+    row(
+        "CellFontName", [](FlexGrid &g) { g.setCellFontName("Wingdings"); },
         [](const FlexGrid &g) { return g.CellFontName(); }, "Wingdings");
-    row("CellFontSize", [](FlexGrid &g) { g.setCellFontSize(21.5f); },
+    row(
+        "CellFontSize", [](FlexGrid &g) { g.setCellFontSize(21.5f); },
         [](const FlexGrid &g) { return QString::number(g.CellFontSize()); }, "21.5");
-    row("CellFontWidth", [](FlexGrid &g) { g.setCellFontWidth(6); },
+    row(
+        "CellFontWidth", [](FlexGrid &g) { g.setCellFontWidth(6); },
         [](const FlexGrid &g) { return QString::number(g.CellFontWidth()); }, "6");
-    row("CellPictureAlignment", [](FlexGrid &g) { g.setCellPictureAlignment(10); },
+    row(
+        "CellPictureAlignment", [](FlexGrid &g) { g.setCellPictureAlignment(10); },
         [](const FlexGrid &g) { return QString::number(g.CellPictureAlignment()); }, "10");
-    row("CellPicture", [](FlexGrid &g) {
+    row(
+        "CellPicture",
+        [](FlexGrid &g) {
             QPixmap p(5, 7);
             p.fill(Qt::red);
             g.setCellPicture(p);
@@ -559,7 +565,7 @@ void tst_FlexGridMembers::fillStyleReachesSelection()
             const bool inSelection = r >= 2 && r <= 4 && c >= 3 && c <= 4;
             const bool reached = fillStyle == 1 ? inSelection : (r == 4 && c == 4);
             QVERIFY2((read(*grid) == formatted) == reached,
-                     qPrintable(QStringLiteral("cell %1,%2: %3").arg(r).arg(c).arg(read(*grid))));
+                qPrintable(QStringLiteral("cell %1,%2: %3").arg(r).arg(c).arg(read(*grid))));
         }
     }
 }
@@ -572,19 +578,19 @@ void tst_FlexGridMembers::sortRangeAndKeys_data()
 
     // Column 1 holds numbers as text, column 2 names, column 3 a second key.
     QTest::newRow("all rows when Row = RowSel, numeric ascending")
-        << QList<int>{3, 1, 3, 1} << 3 << QStringList{"e", "c", "a", "f", "b", "d"};
+        << QList<int> { 3, 1, 3, 1 } << 3 << QStringList { "e", "c", "a", "f", "b", "d" };
     QTest::newRow("generic descending on numbers")
-        << QList<int>{1, 1, 1, 1} << 2 << QStringList{"d", "b", "f", "a", "c", "e"};
+        << QList<int> { 1, 1, 1, 1 } << 2 << QStringList { "d", "b", "f", "a", "c", "e" };
     QTest::newRow("only Row..RowSel")
-        << QList<int>{2, 1, 4, 1} << 4 << QStringList{"a", "d", "b", "c", "e", "f"};
-    QTest::newRow("RowSel above Row") << QList<int>{4, 1, 2, 1} << 4
-                                      << QStringList{"a", "d", "b", "c", "e", "f"};
+        << QList<int> { 2, 1, 4, 1 } << 4 << QStringList { "a", "d", "b", "c", "e", "f" };
+    QTest::newRow("RowSel above Row")
+        << QList<int> { 4, 1, 2, 1 } << 4 << QStringList { "a", "d", "b", "c", "e", "f" };
     QTest::newRow("text ignoring case, two keys")
-        << QList<int>{1, 2, 1, 3} << 5 << QStringList{"b", "f", "d", "a", "e", "c"};
+        << QList<int> { 1, 2, 1, 3 } << 5 << QStringList { "b", "f", "d", "a", "e", "c" };
     QTest::newRow("text, case matters")
-        << QList<int>{1, 2, 1, 2} << 7 << QStringList{"b", "c", "f", "a", "d", "e"};
+        << QList<int> { 1, 2, 1, 2 } << 7 << QStringList { "b", "c", "f", "a", "d", "e" };
     QTest::newRow("stable on equal keys")
-        << QList<int>{1, 2, 1, 2} << 6 << QStringList{"c", "a", "d", "e", "b", "f"};
+        << QList<int> { 1, 2, 1, 2 } << 6 << QStringList { "c", "a", "d", "e", "b", "f" };
 }
 
 void tst_FlexGridMembers::sortRangeAndKeys()
@@ -592,10 +598,10 @@ void tst_FlexGridMembers::sortRangeAndKeys()
     QFETCH(QList<int>, selection);
     QFETCH(int, code);
     auto grid = filledGrid(7, 4);
-    const QStringList ids = {"a", "b", "c", "d", "e", "f"};
-    const QStringList numbers = {"10", "200", "9.5", "1000", "-3", "100"};
-    const QStringList names = {"pear", "Apple", "Zed", "pear", "pear", "apple"};
-    const QStringList second = {"2", "1", "0", "1", "3", "2"};
+    const QStringList ids = { "a", "b", "c", "d", "e", "f" };
+    const QStringList numbers = { "10", "200", "9.5", "1000", "-3", "100" };
+    const QStringList names = { "pear", "Apple", "Zed", "pear", "pear", "apple" };
+    const QStringList second = { "2", "1", "0", "1", "3", "2" };
     for (int i = 0; i < 6; ++i) {
         grid->setTextMatrix(i + 1, 0, ids[i]);
         grid->setTextMatrix(i + 1, 1, numbers[i]);
@@ -614,19 +620,20 @@ void tst_FlexGridMembers::sortRangeAndKeys()
 void tst_FlexGridMembers::customSortThroughCompare()
 {
     auto grid = filledGrid(6, 2);
-    const QStringList values = {"bb", "a", "dddd", "ccc", "e"};
+    const QStringList values = { "bb", "a", "dddd", "ccc", "e" };
     for (int i = 0; i < 5; ++i)
         grid->setTextMatrix(i + 1, 1, values[i]);
     int calls = 0;
     // By text length, longest first.
     connect(grid.get(), &FlexGrid::Compare, grid.get(), [&](qint32 r1, qint32 r2, qint16 &cmp) {
         ++calls;
-        const int l1 = int(grid->TextMatrix(r1, 1).size()), l2 = int(grid->TextMatrix(r2, 1).size());
+        const int l1 = int(grid->TextMatrix(r1, 1).size()),
+                  l2 = int(grid->TextMatrix(r2, 1).size());
         cmp = qint16(l1 > l2 ? -1 : (l1 < l2 ? 1 : 0));
     });
     grid->setSort(9);
     QVERIFY(calls > 0);
-    QCOMPARE(column(*grid, 1), (QStringList{"dddd", "ccc", "bb", "a", "e"}));
+    QCOMPARE(column(*grid, 1), (QStringList { "dddd", "ccc", "bb", "a", "e" }));
 }
 
 void tst_FlexGridMembers::colPositionMovesColumn()
@@ -639,7 +646,7 @@ void tst_FlexGridMembers::colPositionMovesColumn()
     QStringList row1;
     for (int c = 0; c < 5; ++c)
         row1 << grid->TextMatrix(1, c);
-    QCOMPARE(row1, (QStringList{"1,0", "1,2", "1,3", "1,1", "1,4"}));
+    QCOMPARE(row1, (QStringList { "1,0", "1,2", "1,3", "1,1", "1,4" }));
     QCOMPARE(grid->ColWidth(3), 1500);
     QCOMPARE(grid->ColAlignment(3), qint16(7));
     QCOMPARE(grid->ColData(3), 11);
@@ -712,8 +719,7 @@ void tst_FlexGridMembers::rowSizingAll()
 }
 
 namespace {
-class PaintCounter : public QObject
-{
+class PaintCounter : public QObject {
 public:
     int paints = 0;
     bool eventFilter(QObject *, QEvent *e) override
@@ -756,7 +762,7 @@ void tst_FlexGridMembers::bindingShowsRecordsetAndRefreshes()
     rs->Fields().Append(QStringLiteral("Name"), tessera::adVarWChar, 20);
     rs->Fields().Append(QStringLiteral("Qty"), tessera::adInteger);
     rs->Open();
-    const QStringList names = {"bolt", "nut", "screw", "washer"};
+    const QStringList names = { "bolt", "nut", "screw", "washer" };
     for (int i = 0; i < names.size(); ++i) {
         rs->AddNew();
         rs->setCollect(QStringLiteral("Name"), names[i]);
@@ -786,12 +792,12 @@ void tst_FlexGridMembers::bindingShowsRecordsetAndRefreshes()
     rs->setFilter(QStringLiteral("Qty > 15"));
     grid->Refresh();
     QCOMPARE(grid->Rows(), 1 + 3);
-    QCOMPARE(column(*grid, 1), (QStringList{"nut", "screw", "washer"}));
+    QCOMPARE(column(*grid, 1), (QStringList { "nut", "screw", "washer" }));
 
     // Unbinding leaves the cells as they are.
     grid->setDataSource(nullptr);
     QCOMPARE(grid->DataSource(), tessera::RecordsetPtr());
-    QCOMPARE(column(*grid, 1), (QStringList{"nut", "screw", "washer"}));
+    QCOMPARE(column(*grid, 1), (QStringList { "nut", "screw", "washer" }));
     QCOMPARE(grid->DataField(0, 1), QString());
     grid->setTextMatrix(1, 1, QStringLiteral("own"));
     QCOMPARE(grid->TextMatrix(1, 1), QStringLiteral("own"));

@@ -12,8 +12,7 @@
 using tessera::FlexGrid;
 using namespace tessera::test;
 
-class tst_FlexGridScreenshot : public QObject
-{
+class tst_FlexGridScreenshot : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -23,8 +22,7 @@ private Q_SLOTS:
 namespace {
 
 // Pixels of a cell's box (inside its grid lines) that satisfy a test.
-template<class Test>
-int countPixels(const QImage &img, const QRect &box, Test test)
+template<class Test> int countPixels(const QImage &img, const QRect &box, Test test)
 {
     int n = 0;
     for (int y = box.top(); y <= box.bottom(); ++y)
@@ -50,8 +48,8 @@ void tst_FlexGridScreenshot::screenshot()
     grid.setColWidth(2, 1650);
 
     // Header rows: row 0 merges equal neighbours, row 1 names the columns.
-    const QStringList group = {"", "Article", "Article", "Stock", "Stock", "Stock"};
-    const QStringList names = {"", "Code", "Name", "Qty", "Trend", "OK"};
+    const QStringList group = { "", "Article", "Article", "Stock", "Stock", "Stock" };
+    const QStringList names = { "", "Code", "Name", "Qty", "Trend", "OK" };
     for (int c = 0; c < 6; ++c) {
         grid.setTextMatrix(0, c, group[c]);
         grid.setTextMatrix(1, c, names[c]);
@@ -60,9 +58,9 @@ void tst_FlexGridScreenshot::screenshot()
     grid.setMergeCells(1);
     grid.setMergeRow(0, true);
 
-    const QStringList codes = {"A-100", "B-220", "C-310", "D-400", "E-512", "F-600", "G-710"};
-    const QStringList items = {"Bolt", "Nut", "", "Washer", "", "Spring", "Pin"};
-    const QList<int> qty = {120, -4, 0, 37, 5, -12, 80};
+    const QStringList codes = { "A-100", "B-220", "C-310", "D-400", "E-512", "F-600", "G-710" };
+    const QStringList items = { "Bolt", "Nut", "", "Washer", "", "Spring", "Pin" };
+    const QList<int> qty = { 120, -4, 0, 37, 5, -12, 80 };
     for (int i = 0; i < 7; ++i) {
         const int r = i + 2;
         grid.setTextMatrix(r, 0, QString::number(i + 1));
@@ -144,7 +142,7 @@ void tst_FlexGridScreenshot::screenshot()
     const QRect red = box(4, 2);
     QCOMPARE(img.pixelColor(red.topLeft()), QColor(255, 0, 0));
     QVERIFY(countPixels(img, red, [](QColor c) { return c == QColor(255, 0, 0); })
-            > red.width() * red.height() / 2);
+        > red.width() * red.height() / 2);
     QCOMPARE(img.pixelColor(box(3, 1).topLeft()), QColor(255, 255, 0));
 
     // The picture is drawn in the middle of its cell.

@@ -58,10 +58,8 @@ QString rangeText(const CellRange &r)
 }
 
 // A per-cell model of what GridModel must do: formats as layers of explicit cells.
-struct Reference
-{
-    struct Layer
-    {
+struct Reference {
+    struct Layer {
         std::set<std::pair<int, int>> cells;
         int value;
     };
@@ -98,11 +96,11 @@ struct Reference
         for (auto &l : layers) {
             std::set<std::pair<int, int>> moved;
             for (auto [r, c] : l.cells)
-                moved.insert({r >= at ? r + 1 : r, c});
+                moved.insert({ r >= at ? r + 1 : r, c });
             // A layer holding the cells on both sides of the new row holds the new cell too.
             for (int c = 0; c < cols; ++c)
-                if (at > 0 && l.cells.count({at - 1, c}) && l.cells.count({at, c}))
-                    moved.insert({at, c});
+                if (at > 0 && l.cells.count({ at - 1, c }) && l.cells.count({ at, c }))
+                    moved.insert({ at, c });
             l.cells = moved;
         }
         ++rows;
@@ -116,7 +114,7 @@ struct Reference
             std::set<std::pair<int, int>> moved;
             for (auto [r, c] : l.cells)
                 if (r != at)
-                    moved.insert({r > at ? r - 1 : r, c});
+                    moved.insert({ r > at ? r - 1 : r, c });
             l.cells = moved;
         }
         --rows;
@@ -141,22 +139,22 @@ struct Reference
         for (auto &l : layers) {
             std::set<std::pair<int, int>> moved;
             for (auto [r, c] : l.cells)
-                moved.insert({r, target(c)});
+                moved.insert({ r, target(c) });
             l.cells = moved;
         }
     }
     void format(const CellRange &g, int value)
     {
-        Layer l{{}, value};
+        Layer l { {}, value };
         for (int r = g.row1; r <= g.row2; ++r)
             for (int c = g.col1; c <= g.col2; ++c)
-                l.cells.insert({r, c});
+                l.cells.insert({ r, c });
         layers.push_back(l);
     }
     QVariant formatAt(int r, int c) const
     {
         for (auto it = layers.rbegin(); it != layers.rend(); ++it)
-            if (it->cells.count({r, c}))
+            if (it->cells.count({ r, c }))
                 return it->value;
         return {};
     }
@@ -164,8 +162,7 @@ struct Reference
 
 } // namespace
 
-class TestGridModel : public QObject
-{
+class TestGridModel : public QObject {
     Q_OBJECT
 
 private slots:
@@ -244,7 +241,7 @@ void TestGridModel::dimensionsKeepCells()
 {
     GridModel m;
     load(m, QStringLiteral("a|b|c;d|e|f;g|h|i"));
-    m.setFormat({1, 1, 1, 1}, CellAttr::BackColor, 255);
+    m.setFormat({ 1, 1, 1, 1 }, CellAttr::BackColor, 255);
     m.setRows(5);
     m.setCols(4);
     QCOMPARE(dump(m), QStringLiteral("a|b|c|;d|e|f|;g|h|i|;|||;|||"));
@@ -253,7 +250,7 @@ void TestGridModel::dimensionsKeepCells()
     m.setCols(2);
     QCOMPARE(dump(m), QStringLiteral("a|b;d|e"));
     // Cells dropped by shrinking come back empty, without their formats.
-    m.setFormat({0, 0, 1, 1}, CellAttr::ForeColor, 7);
+    m.setFormat({ 0, 0, 1, 1 }, CellAttr::ForeColor, 7);
     m.setRows(3);
     m.setCols(3);
     QCOMPARE(dump(m), QStringLiteral("a|b|;d|e|;||"));
@@ -273,7 +270,8 @@ void TestGridModel::rewritingReclaimsSpace()
     // must keep every cell's latest text.
     for (int round = 0; round < 400; ++round)
         for (int r = 0; r < 100; ++r)
-            m.setText(r, round % 2, QStringLiteral("round %1 row %2 xxxxxxxxxxxxxxxxxx").arg(round).arg(r));
+            m.setText(r, round % 2,
+                QStringLiteral("round %1 row %2 xxxxxxxxxxxxxxxxxx").arg(round).arg(r));
     for (int r = 0; r < 100; ++r) {
         QCOMPARE(m.text(r, 0), QStringLiteral("round 398 row %1 xxxxxxxxxxxxxxxxxx").arg(r));
         QCOMPARE(m.text(r, 1), QStringLiteral("round 399 row %1 xxxxxxxxxxxxxxxxxx").arg(r));
@@ -308,18 +306,21 @@ void TestGridModel::structureEdits_data()
     QTest::addColumn<QStringList>("ops");
     QTest::addColumn<QString>("expected");
     const QString g = QStringLiteral("a|b|c;d|e|f;g|h|i");
-    QTest::newRow("insert at top") << g << QStringList{"ins 0 x|y|z"} << "x|y|z;a|b|c;d|e|f;g|h|i";
-    QTest::newRow("insert in middle, short cells") << g << QStringList{"ins 2 x"} << "a|b|c;d|e|f;x||;g|h|i";
-    QTest::newRow("insert at end, extra cells dropped") << g << QStringList{"ins 3 1|2|3|4"} << "a|b|c;d|e|f;g|h|i;1|2|3";
-    QTest::newRow("remove first") << g << QStringList{"del 0"} << "d|e|f;g|h|i";
-    QTest::newRow("remove last") << g << QStringList{"del 2"} << "a|b|c;d|e|f";
-    QTest::newRow("remove out of range ignored") << g << QStringList{"del 3", "del -1"} << g;
-    QTest::newRow("move col right") << g << QStringList{"mov 0 2"} << "b|c|a;e|f|d;h|i|g";
-    QTest::newRow("move col left") << g << QStringList{"mov 2 0"} << "c|a|b;f|d|e;i|g|h";
-    QTest::newRow("move col to itself") << g << QStringList{"mov 1 1"} << g;
-    QTest::newRow("move col out of range ignored") << g << QStringList{"mov 1 3"} << g;
-    QTest::newRow("insert then remove") << g << QStringList{"ins 1 q", "del 1"} << g;
-    QTest::newRow("move there and back") << g << QStringList{"mov 0 2", "mov 2 0"} << g;
+    QTest::newRow("insert at top")
+        << g << QStringList { "ins 0 x|y|z" } << "x|y|z;a|b|c;d|e|f;g|h|i";
+    QTest::newRow("insert in middle, short cells")
+        << g << QStringList { "ins 2 x" } << "a|b|c;d|e|f;x||;g|h|i";
+    QTest::newRow("insert at end, extra cells dropped")
+        << g << QStringList { "ins 3 1|2|3|4" } << "a|b|c;d|e|f;g|h|i;1|2|3";
+    QTest::newRow("remove first") << g << QStringList { "del 0" } << "d|e|f;g|h|i";
+    QTest::newRow("remove last") << g << QStringList { "del 2" } << "a|b|c;d|e|f";
+    QTest::newRow("remove out of range ignored") << g << QStringList { "del 3", "del -1" } << g;
+    QTest::newRow("move col right") << g << QStringList { "mov 0 2" } << "b|c|a;e|f|d;h|i|g";
+    QTest::newRow("move col left") << g << QStringList { "mov 2 0" } << "c|a|b;f|d|e;i|g|h";
+    QTest::newRow("move col to itself") << g << QStringList { "mov 1 1" } << g;
+    QTest::newRow("move col out of range ignored") << g << QStringList { "mov 1 3" } << g;
+    QTest::newRow("insert then remove") << g << QStringList { "ins 1 q", "del 1" } << g;
+    QTest::newRow("move there and back") << g << QStringList { "mov 0 2", "mov 2 0" } << g;
 }
 
 void TestGridModel::structureEdits()
@@ -360,8 +361,14 @@ void TestGridModel::randomEditsMatchReference()
     for (int run = 0; run < runs; ++run) {
         GridModel m;
         Reference ref;
-        auto setRows = [&](int n) { m.setRows(n); ref.setRows(n); };
-        auto setCols = [&](int n) { m.setCols(n); ref.setCols(n); };
+        auto setRows = [&](int n) {
+            m.setRows(n);
+            ref.setRows(n);
+        };
+        auto setCols = [&](int n) {
+            m.setCols(n);
+            ref.setCols(n);
+        };
         setCols(1 + rng.bounded(5));
         setRows(1 + rng.bounded(maxRows * 2 / 3));
         for (int step = 0; step < steps; ++step) {
@@ -369,23 +376,26 @@ void TestGridModel::randomEditsMatchReference()
             const int op = rng.bounded(100);
             if (op < 30 && rows > 0) {
                 const int r = rng.bounded(rows), c = rng.bounded(cols);
-                const QString t = rng.bounded(4) == 0 ? QString()
-                                                      : QString(rng.bounded(1, 9), QChar('a' + rng.bounded(26)));
+                const QString t = rng.bounded(4) == 0
+                    ? QString()
+                    : QString(rng.bounded(1, 9), QChar('a' + rng.bounded(26)));
                 m.setText(r, c, t);
                 ref.text[size_t(r)][size_t(c)] = t;
             } else if (op < 45 && rows > 0) {
                 const int r1 = rng.bounded(rows);
-                const int r2 = rng.bounded(2) ? rng.bounded(rows) : std::min(rows - 1, r1 + rng.bounded(80));
-                CellRange g{r1, rng.bounded(cols), r2, rng.bounded(cols)};
+                const int r2
+                    = rng.bounded(2) ? rng.bounded(rows) : std::min(rows - 1, r1 + rng.bounded(80));
+                CellRange g { r1, rng.bounded(cols), r2, rng.bounded(cols) };
                 if (rng.bounded(3) == 0)
-                    g = {g.row1, g.col1, g.row1, g.col1}; // single cells take another path
+                    g = { g.row1, g.col1, g.row1, g.col1 }; // single cells take another path
                 const int v = rng.bounded(1000);
                 m.setFormat(g, CellAttr::BackColor, v);
-                ref.format({std::min(g.row1, g.row2), std::min(g.col1, g.col2),
-                            std::max(g.row1, g.row2), std::max(g.col1, g.col2)}, v);
+                ref.format({ std::min(g.row1, g.row2), std::min(g.col1, g.col2),
+                               std::max(g.row1, g.row2), std::max(g.col1, g.col2) },
+                    v);
             } else if (op < 58) {
                 const int at = rng.bounded(rows + 1);
-                const QStringList cells{QStringLiteral("n%1").arg(step), QStringLiteral("m")};
+                const QStringList cells { QStringLiteral("n%1").arg(step), QStringLiteral("m") };
                 m.insertRow(at, cells);
                 ref.insertRow(at, cells);
             } else if (op < 68 && rows > 1) {
@@ -440,35 +450,32 @@ void TestGridModel::formatLayers_data()
     // probes: "r c value" ("-" for no format).
     QTest::addColumn<QStringList>("ops");
     QTest::addColumn<QStringList>("probes");
-    QTest::newRow("newest wins where ranges overlap")
-        << QStringList{"fmt 0 0 3 3 1", "fmt 2 2 5 3 2"}
-        << QStringList{"0 0 1", "2 2 2", "3 3 2", "1 3 1", "5 0 -", "4 2 2"};
+    QTest::newRow("newest wins where ranges overlap") << QStringList { "fmt 0 0 3 3 1",
+        "fmt 2 2 5 3 2" } << QStringList { "0 0 1", "2 2 2", "3 3 2", "1 3 1", "5 0 -", "4 2 2" };
     QTest::newRow("single cell over a range, range over a single cell")
-        << QStringList{"fmt 0 0 5 0 1", "fmt 2 0 2 0 9", "fmt 4 0 4 0 8", "fmt 3 0 5 0 3"}
-        << QStringList{"2 0 9", "4 0 3", "5 0 3", "1 0 1"};
+        << QStringList { "fmt 0 0 5 0 1", "fmt 2 0 2 0 9", "fmt 4 0 4 0 8", "fmt 3 0 5 0 3" }
+        << QStringList { "2 0 9", "4 0 3", "5 0 3", "1 0 1" };
     QTest::newRow("reversed corners are normalized")
-        << QStringList{"fmt 3 3 1 1 5"} << QStringList{"1 1 5", "3 3 5", "2 2 5", "0 0 -"};
+        << QStringList { "fmt 3 3 1 1 5" } << QStringList { "1 1 5", "3 3 5", "2 2 5", "0 0 -" };
     QTest::newRow("range beyond the grid is clipped")
-        << QStringList{"fmt 4 2 99 99 6", "fmt 50 0 60 0 7"} << QStringList{"5 3 6", "5 0 -"};
-    QTest::newRow("insert above a range shifts it")
-        << QStringList{"fmt 2 1 3 1 4", "ins 0"} << QStringList{"2 1 -", "3 1 4", "4 1 4", "5 1 -"};
-    QTest::newRow("insert inside a range extends it")
-        << QStringList{"fmt 1 0 2 3 4", "ins 2"} << QStringList{"1 0 4", "2 0 4", "3 3 4", "4 0 -"};
+        << QStringList { "fmt 4 2 99 99 6", "fmt 50 0 60 0 7" } << QStringList { "5 3 6", "5 0 -" };
+    QTest::newRow("insert above a range shifts it") << QStringList { "fmt 2 1 3 1 4",
+        "ins 0" } << QStringList { "2 1 -", "3 1 4", "4 1 4", "5 1 -" };
+    QTest::newRow("insert inside a range extends it") << QStringList { "fmt 1 0 2 3 4",
+        "ins 2" } << QStringList { "1 0 4", "2 0 4", "3 3 4", "4 0 -" };
     QTest::newRow("insert at a single cell moves it down")
-        << QStringList{"fmt 2 2 2 2 4", "ins 2"} << QStringList{"2 2 -", "3 2 4"};
-    QTest::newRow("remove rows inside and above ranges and cells")
-        << QStringList{"fmt 2 0 4 0 4", "fmt 5 1 5 1 5", "fmt 1 2 1 2 6", "del 3", "del 0", "del 0"}
-        << QStringList{"0 0 4", "1 0 4", "2 0 -", "2 1 5", "0 2 -", "1 2 -"};
+        << QStringList { "fmt 2 2 2 2 4", "ins 2" } << QStringList { "2 2 -", "3 2 4" };
+    QTest::newRow("remove rows inside and above ranges and cells") << QStringList {
+        "fmt 2 0 4 0 4", "fmt 5 1 5 1 5", "fmt 1 2 1 2 6", "del 3", "del 0", "del 0"
+    } << QStringList { "0 0 4", "1 0 4", "2 0 -", "2 1 5", "0 2 -", "1 2 -" };
     QTest::newRow("remove the only row of a range")
-        << QStringList{"fmt 1 0 1 3 7", "del 1"} << QStringList{"0 0 -", "1 0 -", "1 3 -"};
-    QTest::newRow("move a column out of a range splits it")
-        << QStringList{"fmt 0 0 0 1 4", "mov 0 3"}
-        << QStringList{"0 0 4", "0 1 -", "0 2 -", "0 3 4"};
-    QTest::newRow("move a column into a range")
-        << QStringList{"fmt 0 1 0 3 4", "fmt 0 0 0 0 2", "mov 0 2"}
-        << QStringList{"0 0 4", "0 1 4", "0 2 2", "0 3 4"};
+        << QStringList { "fmt 1 0 1 3 7", "del 1" } << QStringList { "0 0 -", "1 0 -", "1 3 -" };
+    QTest::newRow("move a column out of a range splits it") << QStringList { "fmt 0 0 0 1 4",
+        "mov 0 3" } << QStringList { "0 0 4", "0 1 -", "0 2 -", "0 3 4" };
+    QTest::newRow("move a column into a range") << QStringList { "fmt 0 1 0 3 4", "fmt 0 0 0 0 2",
+        "mov 0 2" } << QStringList { "0 0 4", "0 1 4", "0 2 2", "0 3 4" };
     QTest::newRow("move within a range keeps it whole")
-        << QStringList{"fmt 0 0 5 3 4", "mov 1 2"} << QStringList{"0 0 4", "5 3 4"};
+        << QStringList { "fmt 0 0 5 3 4", "mov 1 2" } << QStringList { "0 0 4", "5 3 4" };
 }
 
 void TestGridModel::formatLayers()
@@ -481,8 +488,8 @@ void TestGridModel::formatLayers()
     for (const QString &op : ops) {
         const QStringList p = op.split(' ');
         if (p[0] == "fmt")
-            m.setFormat({p[1].toInt(), p[2].toInt(), p[3].toInt(), p[4].toInt()},
-                        CellAttr::BackColor, p[5].toInt());
+            m.setFormat({ p[1].toInt(), p[2].toInt(), p[3].toInt(), p[4].toInt() },
+                CellAttr::BackColor, p[5].toInt());
         else if (p[0] == "ins")
             m.insertRow(p[1].toInt());
         else if (p[0] == "del")
@@ -506,9 +513,9 @@ void TestGridModel::wholeColumnFormatIsOneEntry()
     m.setRows(1000000);
     // Cell by cell first (as a loop of single-cell writes would), then the whole column.
     for (int r = 0; r < 1000; ++r)
-        m.setFormat({r, 1, r, 1}, CellAttr::FontName, QStringLiteral("Symbol"));
-    m.setFormat({1, 1, 999999, 1}, CellAttr::FontName, QStringLiteral("Wingdings"));
-    m.setFormat({0, 1, 999999, 1}, CellAttr::FontSize, 14.0f);
+        m.setFormat({ r, 1, r, 1 }, CellAttr::FontName, QStringLiteral("Symbol"));
+    m.setFormat({ 1, 1, 999999, 1 }, CellAttr::FontName, QStringLiteral("Wingdings"));
+    m.setFormat({ 0, 1, 999999, 1 }, CellAttr::FontSize, 14.0f);
     QCOMPARE(m.format(0, 1, CellAttr::FontName).toString(), QStringLiteral("Symbol"));
     QCOMPARE(m.format(500, 1, CellAttr::FontName).toString(), QStringLiteral("Wingdings"));
     QCOMPARE(m.format(999999, 1, CellAttr::FontName).toString(), QStringLiteral("Wingdings"));
@@ -518,7 +525,7 @@ void TestGridModel::wholeColumnFormatIsOneEntry()
     QCOMPARE(m.text(999999, 1), QStringLiteral("q"));
     // Rewriting the same cells over and over does not pile up entries.
     for (int i = 0; i < 100; ++i)
-        m.setFormat({5, 0, 5, 0}, CellAttr::BackColor, i);
+        m.setFormat({ 5, 0, 5, 0 }, CellAttr::BackColor, i);
     QCOMPARE(m.format(5, 0, CellAttr::BackColor).toInt(), 99);
 }
 
@@ -530,18 +537,18 @@ void TestGridModel::pictureFormats()
     QPixmap red(4, 4), blue(4, 4);
     red.fill(Qt::red);
     blue.fill(Qt::blue);
-    m.setFormat({0, 0, 0, 0}, CellAttr::Picture, red);
-    m.setFormat({1, 1, 1, 1}, CellAttr::Picture, red);
-    m.setFormat({2, 2, 2, 2}, CellAttr::Picture, blue);
-    m.setFormat({0, 1, 0, 2}, CellAttr::Picture, blue);
+    m.setFormat({ 0, 0, 0, 0 }, CellAttr::Picture, red);
+    m.setFormat({ 1, 1, 1, 1 }, CellAttr::Picture, red);
+    m.setFormat({ 2, 2, 2, 2 }, CellAttr::Picture, blue);
+    m.setFormat({ 0, 1, 0, 2 }, CellAttr::Picture, blue);
     QCOMPARE(m.format(0, 0, CellAttr::Picture).value<QPixmap>().cacheKey(), red.cacheKey());
     QCOMPARE(m.format(1, 1, CellAttr::Picture).value<QPixmap>().cacheKey(), red.cacheKey());
     QCOMPARE(m.format(2, 2, CellAttr::Picture).value<QPixmap>().cacheKey(), blue.cacheKey());
     QCOMPARE(m.format(0, 2, CellAttr::Picture).value<QPixmap>().cacheKey(), blue.cacheKey());
     QVERIFY(!m.format(1, 0, CellAttr::Picture).isValid());
     // Values keep their type: a float size stays a float.
-    m.setFormat({0, 0, 0, 0}, CellAttr::FontSize, 14.0f);
-    m.setFormat({1, 0, 1, 0}, CellAttr::FontSize, 14.0);
+    m.setFormat({ 0, 0, 0, 0 }, CellAttr::FontSize, 14.0f);
+    m.setFormat({ 1, 0, 1, 0 }, CellAttr::FontSize, 14.0);
     QCOMPARE(m.format(0, 0, CellAttr::FontSize).metaType(), QMetaType::fromType<float>());
     QCOMPARE(m.format(1, 0, CellAttr::FontSize).metaType(), QMetaType::fromType<double>());
 }
@@ -555,7 +562,7 @@ void TestGridModel::rowByRowFormats()
     m.setCols(10);
     m.setRows(100000);
     for (int r = 0; r < 100000; r += 2)
-        m.setFormat({r, 0, r, 9}, CellAttr::BackColor, r % 3);
+        m.setFormat({ r, 0, r, 9 }, CellAttr::BackColor, r % 3);
     QCOMPARE(m.format(50000, 4, CellAttr::BackColor).toInt(), 50000 % 3);
     QVERIFY(!m.format(50001, 4, CellAttr::BackColor).isValid());
     QCOMPARE(m.format(99998, 9, CellAttr::BackColor).toInt(), 99998 % 3);
@@ -563,14 +570,14 @@ void TestGridModel::rowByRowFormats()
     m.insertRow(0);
     QCOMPARE(m.format(50001, 4, CellAttr::BackColor).toInt(), 50000 % 3);
     QVERIFY(!m.format(50000, 4, CellAttr::BackColor).isValid());
-    m.setFormat({1000, 0, 1999, 9}, CellAttr::BackColor, 7);
+    m.setFormat({ 1000, 0, 1999, 9 }, CellAttr::BackColor, 7);
     QCOMPARE(m.format(1001, 0, CellAttr::BackColor).toInt(), 7);
     QCOMPARE(m.format(1000, 0, CellAttr::BackColor).toInt(), 7);
     QCOMPARE(m.format(2001, 0, CellAttr::BackColor).toInt(), 2000 % 3);
     // A single cell after the band wins, until the whole grid is formatted.
-    m.setFormat({1500, 5, 1500, 5}, CellAttr::BackColor, 8);
+    m.setFormat({ 1500, 5, 1500, 5 }, CellAttr::BackColor, 8);
     QCOMPARE(m.format(1500, 5, CellAttr::BackColor).toInt(), 8);
-    m.setFormat({0, 0, m.rows() - 1, 9}, CellAttr::BackColor, 9);
+    m.setFormat({ 0, 0, m.rows() - 1, 9 }, CellAttr::BackColor, 9);
     QCOMPARE(m.format(1500, 5, CellAttr::BackColor).toInt(), 9);
     QCOMPARE(m.format(77777, 3, CellAttr::BackColor).toInt(), 9);
 }
@@ -582,19 +589,22 @@ void TestGridModel::geometry_data()
     QTest::addColumn<QStringList>("overrides");
     QTest::addColumn<QStringList>("positions");
     QTest::addColumn<QStringList>("hits");
-    QTest::newRow("defaults only") << 1000000 << QStringList{}
-                                   << QStringList{"0=0", "1=20", "999999=19999980", "1000000=20000000"}
-                                   << QStringList{"-5=0", "0=0", "19=0", "20=1", "19999999=999999", "99999999=999999"};
+    QTest::newRow("defaults only")
+        << 1000000 << QStringList {}
+        << QStringList { "0=0", "1=20", "999999=19999980", "1000000=20000000" }
+        << QStringList { "-5=0", "0=0", "19=0", "20=1", "19999999=999999", "99999999=999999" };
     QTest::newRow("sparse overrides in a million rows")
-        << 1000000 << QStringList{"0:50", "10:0", "500000:5", "999999:100"}
-        << QStringList{"1=50", "10=230", "11=230", "500000=10000010", "500001=10000015", "999999=19999975"}
-        << QStringList{"49=0", "50=1", "229=9", "230=11", "10000014=500000", "10000015=500001",
-                       "19999974=999998", "19999975=999999", "20000074=999999"};
-    QTest::newRow("override removed by -1") << 10 << QStringList{"3:40", "3:-1"}
-                                            << QStringList{"4=80", "10=200"} << QStringList{"79=3", "80=4"};
+        << 1000000 << QStringList { "0:50", "10:0", "500000:5", "999999:100" }
+        << QStringList { "1=50", "10=230", "11=230", "500000=10000010", "500001=10000015",
+               "999999=19999975" }
+        << QStringList { "49=0", "50=1", "229=9", "230=11", "10000014=500000", "10000015=500001",
+               "19999974=999998", "19999975=999999", "20000074=999999" };
+    QTest::newRow("override removed by -1")
+        << 10 << QStringList { "3:40", "3:-1" } << QStringList { "4=80", "10=200" }
+        << QStringList { "79=3", "80=4" };
     QTest::newRow("hidden rows are skipped by hit tests")
-        << 5 << QStringList{"1:0", "2:0"} << QStringList{"1=20", "3=20", "5=60"}
-        << QStringList{"19=0", "20=3", "39=3", "40=4"};
+        << 5 << QStringList { "1:0", "2:0" } << QStringList { "1=20", "3=20", "5=60" }
+        << QStringList { "19=0", "20=3", "39=3", "40=4" };
 }
 
 void TestGridModel::geometry()
@@ -637,22 +647,28 @@ void TestGridModel::sort_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("keyCols");
     QTest::addColumn<QString>("expected");
-    const QString mixed = QStringLiteral("h|h|h;10|x|a;9|x|b;apple|x|c;-2.5|x|d;Banana|x|e;|x|f;1e1|x|g;10|x|h");
-    QTest::newRow("1 generic asc: numbers by value, then text") << mixed << 1 << 1 << "h,d,b,a,g,h,f,e,c";
+    const QString mixed
+        = QStringLiteral("h|h|h;10|x|a;9|x|b;apple|x|c;-2.5|x|d;Banana|x|e;|x|f;1e1|x|g;10|x|h");
+    QTest::newRow("1 generic asc: numbers by value, then text")
+        << mixed << 1 << 1 << "h,d,b,a,g,h,f,e,c";
     QTest::newRow("2 generic desc") << mixed << 2 << 1 << "h,c,e,f,a,g,h,b,d";
-    const QString nums = QStringLiteral("h|h|h;10|x|a;9|x|b;12abc|x|c;-1|x|d;abc|x|e;9.5|x|f;9|x|g");
-    QTest::newRow("3 numeric asc: leading numbers, text is 0") << nums << 3 << 1 << "h,d,e,b,g,f,a,c";
+    const QString nums
+        = QStringLiteral("h|h|h;10|x|a;9|x|b;12abc|x|c;-1|x|d;abc|x|e;9.5|x|f;9|x|g");
+    QTest::newRow("3 numeric asc: leading numbers, text is 0")
+        << nums << 3 << 1 << "h,d,e,b,g,f,a,c";
     QTest::newRow("4 numeric desc, ties keep order") << nums << 4 << 1 << "h,c,a,f,b,g,e,d";
     const QString words = QStringLiteral("h|h|h;b|x|a;B|x|b;a|x|c;A|x|d;10|x|e;9|x|f;b|x|g");
     QTest::newRow("5 no case asc, stable") << words << 5 << 1 << "h,e,f,c,d,a,b,g";
     QTest::newRow("6 no case desc, stable") << words << 6 << 1 << "h,a,b,g,c,d,f,e";
-    QTest::newRow("7 text asc: case matters, digits as text") << words << 7 << 1 << "h,e,f,d,b,c,a,g";
+    QTest::newRow("7 text asc: case matters, digits as text")
+        << words << 7 << 1 << "h,e,f,d,b,c,a,g";
     QTest::newRow("8 text desc") << words << 8 << 1 << "h,a,g,c,b,d,f,e";
     const QString two = QStringLiteral("h|h|h;b|2|a;a|10|b;b|1|c;a|10|d;a|9|e");
     QTest::newRow("two keys, text") << two << 7 << 2 << "h,b,d,e,c,a";
     QTest::newRow("two keys, generic") << two << 1 << 2 << "h,e,b,d,c,a";
     QTest::newRow("two keys, generic desc") << two << 2 << 2 << "h,a,c,b,d,e";
-    QTest::newRow("already sorted") << QStringLiteral("h|h|h;1|x|a;2|x|b;3|x|c") << 3 << 1 << "h,a,b,c";
+    QTest::newRow("already sorted")
+        << QStringLiteral("h|h|h;1|x|a;2|x|b;3|x|c") << 3 << 1 << "h,a,b,c";
     QTest::newRow("invalid code sorts nothing") << two << 10 << 1 << "h,a,b,c,d,e";
     QTest::newRow("code 9 without a callback sorts nothing") << two << 9 << 1 << "h,a,b,c,d,e";
 }
@@ -677,7 +693,7 @@ void TestGridModel::sortMovesRowsButNotFormats()
         m.setRowData(r, 100 + r);
         m.setRowHeight(r, 10 + r);
     }
-    m.setFormat({1, 1, 1, 1}, CellAttr::BackColor, 42);
+    m.setFormat({ 1, 1, 1, 1 }, CellAttr::BackColor, 42);
     // Rows 1..3 only; the last row stays where it is.
     m.sortRows(3, 1, 0, 0, 3);
     QCOMPARE(column(m, 1), QStringLiteral("h,a,b,c,z"));
@@ -701,7 +717,9 @@ void TestGridModel::sortKeepsRowsTogether()
         m.setRows(rows);
         for (int i = rng.bounded(rows * cols + 1); i > 0; --i) {
             const int r = rng.bounded(rows), c = rng.bounded(cols);
-            m.setText(r, c, rng.bounded(5) == 0 ? QStringLiteral("x%1").arg(r) : QString::number(rng.bounded(10)));
+            m.setText(r, c,
+                rng.bounded(5) == 0 ? QStringLiteral("x%1").arg(r)
+                                    : QString::number(rng.bounded(10)));
         }
         for (int r = 0; r < rows; ++r)
             m.setRowData(r, r);
@@ -727,7 +745,8 @@ void TestGridModel::sortKeepsRowsTogether()
         QCOMPARE(sortedAfter, before);
         for (int r = first; r < last; ++r) {
             const double a = m.text(r, key).toDouble(), b = m.text(r + 1, key).toDouble();
-            QVERIFY2(code == 3 ? a <= b : a >= b, qPrintable(QStringLiteral("run %1 row %2").arg(run).arg(r)));
+            QVERIFY2(code == 3 ? a <= b : a >= b,
+                qPrintable(QStringLiteral("run %1 row %2").arg(run).arg(r)));
             // Equal keys keep their original order (the row data is the original row).
             if (a == b)
                 QVERIFY(m.rowData(r) < m.rowData(r + 1));
@@ -742,7 +761,7 @@ void TestGridModel::customSort()
     QList<std::pair<int, int>> calls;
     // By length, ties in their original order; the callback sees the rows unmoved.
     m.sortRows(1, 5, 0, 0, 9, [&](int r1, int r2) {
-        calls.append({r1, r2});
+        calls.append({ r1, r2 });
         return int(m.text(r1, 0).size() - m.text(r2, 0).size());
     });
     QCOMPARE(column(m, 0), QStringLiteral("h,a,e,bb,dd,ccc"));
@@ -773,45 +792,69 @@ void TestGridModel::merge_data()
     QTest::addColumn<QString>("probe");
     QTest::addColumn<QString>("expected");
     const QString g = QStringLiteral("H|H|H|X;a|a|b|b;a|a|b|c;a|x|b|c;|x||c");
-    const QList<int> all4{0, 1, 2, 3, 4};
-    QTest::newRow("never") << g << all4 << all4 << 0 << 1 << 0 << "1 0" << "1,0-1,0";
-    QTest::newRow("free: header run") << g << all4 << QList<int>{} << 1 << 1 << 0 << "0 1" << "0,0-0,2";
-    QTest::newRow("free: row flag needed") << g << QList<int>{1} << QList<int>{} << 1 << 1 << 0 << "0 1" << "0,1-0,1";
-    QTest::newRow("free: column run") << g << QList<int>{} << QList<int>{2} << 1 << 1 << 0 << "2 2" << "1,2-3,2";
-    QTest::newRow("free: fixed and data rows never merge") << QStringLiteral("a|b;a|c;a|d") << QList<int>{}
-                                                           << QList<int>{0} << 1 << 1 << 0 << "1 0" << "1,0-2,0";
-    QTest::newRow("free: fixed and data columns never merge") << QStringLiteral("a|a|a") << QList<int>{0}
-                                                              << QList<int>{} << 1 << 0 << 1 << "0 1" << "0,1-0,2";
-    QTest::newRow("free: empty cells never merge") << g << all4 << all4 << 1 << 1 << 0 << "4 0" << "4,0-4,0";
-    QTest::newRow("free: block of equal cells") << g << all4 << all4 << 1 << 1 << 0 << "2 1" << "1,0-2,1";
+    const QList<int> all4 { 0, 1, 2, 3, 4 };
+    QTest::newRow("never") << g << all4 << all4 << 0 << 1 << 0 << "1 0"
+                           << "1,0-1,0";
+    QTest::newRow("free: header run") << g << all4 << QList<int> {} << 1 << 1 << 0 << "0 1"
+                                      << "0,0-0,2";
+    QTest::newRow("free: row flag needed")
+        << g << QList<int> { 1 } << QList<int> {} << 1 << 1 << 0 << "0 1"
+        << "0,1-0,1";
+    QTest::newRow("free: column run")
+        << g << QList<int> {} << QList<int> { 2 } << 1 << 1 << 0 << "2 2"
+        << "1,2-3,2";
+    QTest::newRow("free: fixed and data rows never merge")
+        << QStringLiteral("a|b;a|c;a|d") << QList<int> {} << QList<int> { 0 } << 1 << 1 << 0
+        << "1 0"
+        << "1,0-2,0";
+    QTest::newRow("free: fixed and data columns never merge")
+        << QStringLiteral("a|a|a") << QList<int> { 0 } << QList<int> {} << 1 << 0 << 1 << "0 1"
+        << "0,1-0,2";
+    QTest::newRow("free: empty cells never merge") << g << all4 << all4 << 1 << 1 << 0 << "4 0"
+                                                   << "4,0-4,0";
+    QTest::newRow("free: block of equal cells") << g << all4 << all4 << 1 << 1 << 0 << "2 1"
+                                                << "1,0-2,1";
     QTest::newRow("free: row runs differ, no vertical merge")
-        << QStringLiteral("h|h;a|a;a|b") << all4 << all4 << 1 << 1 << 0 << "2 0" << "2,0-2,0";
+        << QStringLiteral("h|h;a|a;a|b") << all4 << all4 << 1 << 1 << 0 << "2 0"
+        << "2,0-2,0";
     const QString outline = QStringLiteral("h|h|h;A|x|1;A|x|2;B|x|3;B|y|4;B|y|5");
     QTest::newRow("free: second column merges across groups")
-        << outline << QList<int>{} << QList<int>{0, 1} << 1 << 1 << 0 << "3 1" << "1,1-3,1";
+        << outline << QList<int> {} << QList<int> { 0, 1 } << 1 << 1 << 0 << "3 1"
+        << "1,1-3,1";
     QTest::newRow("restrict rows: second column stops at the group edge")
-        << outline << QList<int>{} << QList<int>{0, 1} << 2 << 1 << 0 << "3 1" << "3,1-3,1";
+        << outline << QList<int> {} << QList<int> { 0, 1 } << 2 << 1 << 0 << "3 1"
+        << "3,1-3,1";
     QTest::newRow("restrict rows: inside a group")
-        << outline << QList<int>{} << QList<int>{0, 1} << 2 << 1 << 0 << "1 1" << "1,1-2,1";
+        << outline << QList<int> {} << QList<int> { 0, 1 } << 2 << 1 << 0 << "1 1"
+        << "1,1-2,1";
     QTest::newRow("restrict rows: first column is free")
-        << outline << QList<int>{} << QList<int>{0, 1} << 2 << 1 << 0 << "4 0" << "3,0-5,0";
+        << outline << QList<int> {} << QList<int> { 0, 1 } << 2 << 1 << 0 << "4 0"
+        << "3,0-5,0";
     QTest::newRow("restrict rows: left column not merging blocks")
-        << outline << QList<int>{} << QList<int>{1} << 2 << 1 << 0 << "1 1" << "1,1-1,1";
+        << outline << QList<int> {} << QList<int> { 1 } << 2 << 1 << 0 << "1 1"
+        << "1,1-1,1";
     QTest::newRow("restrict both: as restrict rows for columns")
-        << outline << QList<int>{} << QList<int>{0, 1} << 4 << 1 << 0 << "4 1" << "4,1-5,1";
+        << outline << QList<int> {} << QList<int> { 0, 1 } << 4 << 1 << 0 << "4 1"
+        << "4,1-5,1";
     const QString headers = QStringLiteral("G|G|G|G;A|A|B|B;d|d|d|d");
     QTest::newRow("free: lower header merges across the upper group")
-        << QStringLiteral("G|G|K|K;A|A|A|B") << all4 << QList<int>{} << 1 << 2 << 0 << "1 2" << "1,0-1,2";
+        << QStringLiteral("G|G|K|K;A|A|A|B") << all4 << QList<int> {} << 1 << 2 << 0 << "1 2"
+        << "1,0-1,2";
     QTest::newRow("restrict columns: lower header stops at the upper group edge")
-        << QStringLiteral("G|G|K|K;A|A|A|B") << all4 << QList<int>{} << 3 << 2 << 0 << "1 2" << "1,2-1,2";
+        << QStringLiteral("G|G|K|K;A|A|A|B") << all4 << QList<int> {} << 3 << 2 << 0 << "1 2"
+        << "1,2-1,2";
     QTest::newRow("restrict columns: inside the upper group")
-        << headers << all4 << QList<int>{} << 3 << 2 << 0 << "1 1" << "1,0-1,1";
+        << headers << all4 << QList<int> {} << 3 << 2 << 0 << "1 1"
+        << "1,0-1,1";
     QTest::newRow("restrict columns: first row is free")
-        << headers << all4 << QList<int>{} << 3 << 2 << 0 << "0 3" << "0,0-0,3";
+        << headers << all4 << QList<int> {} << 3 << 2 << 0 << "0 3"
+        << "0,0-0,3";
     QTest::newRow("restrict columns: above must merge too")
-        << QStringLiteral("G|K;A|A") << all4 << QList<int>{} << 3 << 2 << 0 << "1 0" << "1,0-1,0";
+        << QStringLiteral("G|K;A|A") << all4 << QList<int> {} << 3 << 2 << 0 << "1 0"
+        << "1,0-1,0";
     QTest::newRow("restrict both: as restrict columns for rows")
-        << QStringLiteral("G|K;A|A") << all4 << QList<int>{} << 4 << 2 << 0 << "1 1" << "1,1-1,1";
+        << QStringLiteral("G|K;A|A") << all4 << QList<int> {} << 4 << 2 << 0 << "1 1"
+        << "1,1-1,1";
 }
 
 void TestGridModel::merge()
@@ -853,7 +896,8 @@ tessera::RecordsetPtr people()
     rs->Fields().Append(QStringLiteral("Name"), tessera::adVarWChar, 50);
     rs->Fields().Append(QStringLiteral("Age"), tessera::adInteger);
     rs->Open();
-    const QList<std::pair<QString, int>> rows{{"Ann", 31}, {"Bob", 17}, {"Cy", 45}, {"Di", 12}};
+    const QList<std::pair<QString, int>> rows { { "Ann", 31 }, { "Bob", 17 }, { "Cy", 45 },
+        { "Di", 12 } };
     for (const auto &[name, age] : rows) {
         rs->AddNew();
         rs->setCollect(QStringLiteral("Name"), name);
@@ -892,7 +936,7 @@ void TestGridModel::bindingReadsThrough()
     m.moveCol(2, 1);
     QCOMPARE(m.dataField(1), QStringLiteral("Age"));
     QCOMPARE(column(m, 1), QStringLiteral("Age,,12,17,31"));
-    m.insertRow(2, {QString(), QStringLiteral("new")});
+    m.insertRow(2, { QString(), QStringLiteral("new") });
     QCOMPARE(column(m, 2), QStringLiteral("Name,Cy,,Di,Robert,Ann"));
     // Unbinding keeps what the cells show.
     m.unbind();
@@ -960,7 +1004,8 @@ void TestGridModel::bindingSortsByTypedValues()
     rs->Fields().Append(QStringLiteral("Tag"), tessera::adVarWChar, 10);
     rs->Fields().Append(QStringLiteral("V"), tessera::adDouble);
     rs->Open();
-    const QList<std::pair<QString, double>> rows{{"a", 9.9}, {"b", 9.1}, {"c", 10}, {"d", -0.5}};
+    const QList<std::pair<QString, double>> rows { { "a", 9.9 }, { "b", 9.1 }, { "c", 10 },
+        { "d", -0.5 } };
     for (const auto &[tag, v] : rows) {
         rs->AddNew();
         rs->setCollect(QStringLiteral("Tag"), tag);

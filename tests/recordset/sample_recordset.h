@@ -31,8 +31,7 @@ inline RecordsetPtr sampleRecordset()
     f.Append(QStringLiteral("Note"), adVarWChar, 10);
     f.Append(QStringLiteral("Full Name"), adVarWChar, 60);
     rs->Open();
-    struct Row
-    {
+    struct Row {
         int id;
         const char *name;
         QVariant amount;
@@ -44,14 +43,14 @@ inline RecordsetPtr sampleRecordset()
     };
     const QVariant null;
     const Row rows[] = {
-        {1, "Anna", 10.5, 1.25, QDate(1990, 5, 1), true, "x", "Anna Rossi"},
-        {2, "bruno", 3, 2, QDate(1985, 12, 24), false, nullptr, "Bruno Neri"},
-        {3, "Carla", 10.5, 0.5, QDate(2001, 9, 1), true, "y", nullptr},
-        {4, "O'Brien", -2, 3.75, QDate(1999, 12, 31), false, nullptr, "Pat O'Brien"},
-        {5, "anna", 7, 1.25, QDate(2001, 9, 1), true, "z", "Anna Bassi"},
-        {6, "Dario", null, 9.99, null, false, "x", "Dario Fo"},
-        {7, "Barbara", 10.5, 4, QDate(1970, 1, 1), true, nullptr, "Barbara Re"},
-        {8, "Ugo", 100, 0, QDate(2020, 2, 29), false, "w", "Ugo Tognazzi"},
+        { 1, "Anna", 10.5, 1.25, QDate(1990, 5, 1), true, "x", "Anna Rossi" },
+        { 2, "bruno", 3, 2, QDate(1985, 12, 24), false, nullptr, "Bruno Neri" },
+        { 3, "Carla", 10.5, 0.5, QDate(2001, 9, 1), true, "y", nullptr },
+        { 4, "O'Brien", -2, 3.75, QDate(1999, 12, 31), false, nullptr, "Pat O'Brien" },
+        { 5, "anna", 7, 1.25, QDate(2001, 9, 1), true, "z", "Anna Bassi" },
+        { 6, "Dario", null, 9.99, null, false, "x", "Dario Fo" },
+        { 7, "Barbara", 10.5, 4, QDate(1970, 1, 1), true, nullptr, "Barbara Re" },
+        { 8, "Ugo", 100, 0, QDate(2020, 2, 29), false, "w", "Ugo Tognazzi" },
     };
     for (const Row &r : rows) {
         rs->AddNew();
@@ -62,8 +61,8 @@ inline RecordsetPtr sampleRecordset()
         rs->setCollect(QStringLiteral("Born"), r.born);
         rs->setCollect(QStringLiteral("Active"), r.active);
         rs->setCollect(QStringLiteral("Note"), r.note ? QVariant(QString::fromUtf8(r.note)) : null);
-        rs->setCollect(QStringLiteral("Full Name"),
-                       r.full ? QVariant(QString::fromUtf8(r.full)) : null);
+        rs->setCollect(
+            QStringLiteral("Full Name"), r.full ? QVariant(QString::fromUtf8(r.full)) : null);
         rs->Update();
     }
     rs->MoveFirst();

@@ -23,8 +23,7 @@ namespace {
 
 // What an action may touch: the open record set, a closed one with its fields appended, and a
 // scratch folder (holding "input.xml" when the row brings a file).
-struct Scene
-{
+struct Scene {
     RecordsetPtr rs;
     RecordsetPtr fresh;
     QString dir;
@@ -62,7 +61,7 @@ RecordsetPtr records()
         rs->setCollect(QStringLiteral("Born"), QDateTime(QDate(1990 + i, i, i * 3), QTime(i, 0)));
         rs->setCollect(QStringLiteral("Active"), i % 3 == 0);
         rs->setCollect(QStringLiteral("Key"),
-                       QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964F%1}").arg(i));
+            QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964F%1}").arg(i));
         rs->setCollect(QStringLiteral("Data"), QByteArray(i, char(i)));
         rs->Update();
     }
@@ -89,8 +88,8 @@ QMap<QString, QByteArray> folder(const QString &dir)
 {
     QMap<QString, QByteArray> out;
     QDir d(dir);
-    const auto entries =
-        d.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const auto entries
+        = d.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &fi : entries) {
         if (fi.isDir()) {
             const auto inner = folder(fi.filePath());
@@ -111,13 +110,13 @@ QByteArray document(const QByteArray &fields, const QByteArray &rows)
            " xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
            " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
            "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>"
-           + fields + "</s:ElementType></s:Schema><rs:data>" + rows + "</rs:data></xml>";
+        + fields + "</s:ElementType></s:Schema><rs:data>" + rows + "</rs:data></xml>";
 }
 
 QByteArray field(const char *name, const char *type, const QByteArray &extra = {})
 {
     return QByteArray("<s:AttributeType name='") + name + "'><s:datatype dt:type='" + type + "'"
-           + extra + "/></s:AttributeType>";
+        + extra + "/></s:AttributeType>";
 }
 
 QString nested(int depth, const QString &inner)
@@ -126,9 +125,8 @@ QString nested(int depth, const QString &inner)
 }
 
 // Keeps the process from being killed while a file size limit makes writes fail.
-struct FileSizeLimit
-{
-    rlimit old{};
+struct FileSizeLimit {
+    rlimit old {};
     void (*oldHandler)(int) = nullptr;
     explicit FileSizeLimit(rlim_t bytes)
     {
@@ -151,8 +149,7 @@ const QString giantText(20 * 1024 * 1024, QLatin1Char('g'));
 
 Q_DECLARE_METATYPE(Action)
 
-class TestRecordsetBadInput : public QObject
-{
+class TestRecordsetBadInput : public QObject {
     Q_OBJECT
 
 private slots:
@@ -178,7 +175,8 @@ void TestRecordsetBadInput::badInput_data()
 
     // ---- values put into fields ----------------------------------------------------------
     QTest::newRow("text into integer") << set("ID", "twelve") << none << conv << "ID";
-    QTest::newRow("number text with junk into integer") << set("ID", "12abc") << none << conv << "ID";
+    QTest::newRow("number text with junk into integer")
+        << set("ID", "12abc") << none << conv << "ID";
     QTest::newRow("huge number into small int") << set("Small", 70000) << none << conv << "Small";
     QTest::newRow("huge double into integer") << set("ID", 1e300) << none << conv << "ID";
     QTest::newRow("64-bit into integer")
@@ -206,16 +204,17 @@ void TestRecordsetBadInput::badInput_data()
     QTest::newRow("garbage into GUID") << set("Key", "{not-a-guid}") << none << conv << "Key";
     QTest::newRow("text longer than the field")
         << set("Name", QString(21, QLatin1Char('n'))) << none << conv << "Name";
-    QTest::newRow("20 MB text into a long field") << set("Memo", giantText) << none << conv << "Memo";
-    QTest::newRow("20 MB text into a short field") << set("Name", giantText) << none << conv << "Name";
+    QTest::newRow("20 MB text into a long field")
+        << set("Memo", giantText) << none << conv << "Memo";
+    QTest::newRow("20 MB text into a short field")
+        << set("Name", giantText) << none << conv << "Name";
     QTest::newRow("20 MB text into integer") << set("ID", giantText) << none << conv << "ID";
     QTest::newRow("bytes longer than the field")
         << set("Data", QByteArray(9, 'b')) << none << conv << "Data";
-    QTest::newRow("list into text")
-        << set("Name", QVariantList{1, 2}) << none << conv << "Name";
-    QTest::newRow("list into integer") << set("ID", QVariantList{1}) << none << conv << "ID";
-    QTest::newRow("missing field by name") << set("Nope", 1) << none << int(adErrItemNotFound)
-                                           << "Nope";
+    QTest::newRow("list into text") << set("Name", QVariantList { 1, 2 }) << none << conv << "Name";
+    QTest::newRow("list into integer") << set("ID", QVariantList { 1 }) << none << conv << "ID";
+    QTest::newRow("missing field by name")
+        << set("Nope", 1) << none << int(adErrItemNotFound) << "Nope";
     QTest::newRow("through Field::setValue")
         << Action([](Scene &s) { s.rs->Fields().Item(QStringLiteral("Small")).setValue(-40000); })
         << none << conv << "Small";
@@ -226,13 +225,11 @@ void TestRecordsetBadInput::badInput_data()
         << Action([](Scene &s) { s.rs->SetViewValue(6, 0, 1); }) << none
         << int(adErrInvalidArgument) << "6";
     QTest::newRow("SetViewValue past the last field")
-        << Action([](Scene &s) { s.rs->SetViewValue(0, 11, 1); }) << none
-        << int(adErrItemNotFound) << "11";
-    QTest::newRow("unknown type code")
-        << Action([](Scene &s) {
-               s.fresh->Fields().Append(QStringLiteral("X"), DataTypeEnum(999));
-           })
-        << none << int(adErrInvalidArgument) << "999";
+        << Action([](Scene &s) { s.rs->SetViewValue(0, 11, 1); }) << none << int(adErrItemNotFound)
+        << "11";
+    QTest::newRow("unknown type code") << Action(
+        [](Scene &s) { s.fresh->Fields().Append(QStringLiteral("X"), DataTypeEnum(999)); })
+                                       << none << int(adErrInvalidArgument) << "999";
 
     // ---- filter and sort -------------------------------------------------------------------
     const auto filter = [](QVariant v) { return Action([v](Scene &s) { s.rs->setFilter(v); }); };
@@ -247,8 +244,7 @@ void TestRecordsetBadInput::badInput_data()
     QTest::newRow("10,000 opening parentheses")
         << filter(QString(10000, QLatin1Char('('))) << none << arg << "parenthes";
     QTest::newRow("10,000 nested, one unclosed")
-        << filter(nested(10000, QStringLiteral("ID = 1")).chopped(1)) << none << arg
-        << "parenthes";
+        << filter(nested(10000, QStringLiteral("ID = 1")).chopped(1)) << none << arg << "parenthes";
     QTest::newRow("20 MB criteria") << filter(giantText) << none << arg << "ggg";
     QTest::newRow("a date as criteria") << filter(QDate(2001, 1, 1)) << none << arg << "criteria";
     QTest::newRow("sort naming a missing field")
@@ -262,53 +258,42 @@ void TestRecordsetBadInput::badInput_data()
     const auto save = [](const char *name) {
         return Action([name](Scene &s) { s.rs->Save(s.path(QString::fromLatin1(name))); });
     };
-    QTest::newRow("save into a folder that vanished")
-        << Action([](Scene &s) {
-               QDir(s.dir).mkdir(QStringLiteral("gone"));
-               QDir(s.path(QStringLiteral("gone"))).removeRecursively();
-               s.rs->Save(s.path(QStringLiteral("gone/out.xml")));
-           })
-        << none << int(adErrOpeningFile) << "gone";
+    QTest::newRow("save into a folder that vanished") << Action([](Scene &s) {
+        QDir(s.dir).mkdir(QStringLiteral("gone"));
+        QDir(s.path(QStringLiteral("gone"))).removeRecursively();
+        s.rs->Save(s.path(QStringLiteral("gone/out.xml")));
+    }) << none << int(adErrOpeningFile) << "gone";
     QTest::newRow("save onto an existing file")
         << save("input.xml") << QByteArray("keep me") << int(adErrFileExists) << "input.xml";
     QTest::newRow("save onto a folder")
-        << Action([](Scene &s) {
-               s.rs->Save(s.dir);
-           })
-        << none << int(adErrFileExists) << "";
+        << Action([](Scene &s) { s.rs->Save(s.dir); }) << none << int(adErrFileExists) << "";
     QTest::newRow("save below a file")
         << save("input.xml/out.xml") << QByteArray("a file") << int(adErrOpeningFile) << "out.xml";
-    QTest::newRow("save into a read-only folder")
-        << Action([](Scene &s) {
-               const QString ro = s.path(QStringLiteral("ro"));
-               QDir(s.dir).mkdir(QStringLiteral("ro"));
-               QFile::setPermissions(ro, QFile::ReadOwner | QFile::ExeOwner);
-               const bool writable = ::access(QFile::encodeName(ro).constData(), W_OK) == 0;
-               // Permission bits do not stop root: a folder no one can write stands in.
-               s.rs->Save(writable ? QStringLiteral("/proc/self/out.xml")
-                                   : ro + QStringLiteral("/out.xml"));
-           })
-        << none << int(adErrOpeningFile) << "out.xml";
-    QTest::newRow("save while the disk refuses more bytes")
-        << Action([](Scene &s) {
-               const FileSizeLimit limit(1024);
-               s.rs->Save(s.path(QStringLiteral("full.xml")));
-           })
-        << none << int(adErrOpeningFile) << "full.xml";
+    QTest::newRow("save into a read-only folder") << Action([](Scene &s) {
+        const QString ro = s.path(QStringLiteral("ro"));
+        QDir(s.dir).mkdir(QStringLiteral("ro"));
+        QFile::setPermissions(ro, QFile::ReadOwner | QFile::ExeOwner);
+        const bool writable = ::access(QFile::encodeName(ro).constData(), W_OK) == 0;
+        // Permission bits do not stop root: a folder no one can write stands in.
+        s.rs->Save(
+            writable ? QStringLiteral("/proc/self/out.xml") : ro + QStringLiteral("/out.xml"));
+    }) << none << int(adErrOpeningFile) << "out.xml";
+    QTest::newRow("save while the disk refuses more bytes") << Action([](Scene &s) {
+        const FileSizeLimit limit(1024);
+        s.rs->Save(s.path(QStringLiteral("full.xml")));
+    }) << none << int(adErrOpeningFile) << "full.xml";
 
     // ---- Open ------------------------------------------------------------------------------
     const auto open = Action([](Scene &s) { s.fresh->Open(s.path(QStringLiteral("input.xml"))); });
     const int src = adErrInvalidSource;
-    QTest::newRow("open a file that vanished")
-        << Action([](Scene &s) {
-               const QString p = s.path(QStringLiteral("soon-gone.xml"));
-               QFile f(p);
-               f.open(QIODevice::WriteOnly);
-               f.close();
-               QFile::remove(p);
-               s.fresh->Open(p);
-           })
-        << none << int(adErrOpeningFile) << "soon-gone.xml";
+    QTest::newRow("open a file that vanished") << Action([](Scene &s) {
+        const QString p = s.path(QStringLiteral("soon-gone.xml"));
+        QFile f(p);
+        f.open(QIODevice::WriteOnly);
+        f.close();
+        QFile::remove(p);
+        s.fresh->Open(p);
+    }) << none << int(adErrOpeningFile) << "soon-gone.xml";
     QTest::newRow("open a folder")
         << Action([](Scene &s) { s.fresh->Open(s.dir); }) << none << int(adErrOpeningFile) << "";
     const QByteArray idField = field("ID", "i4");
@@ -320,22 +305,23 @@ void TestRecordsetBadInput::badInput_data()
         << open << document(idField, "<z:row ID='" + QByteArray(1024 * 1024, '7') + "'/>") << src
         << "ID";
     QTest::newRow("absurd maxLength")
-        << open << document(field("T", "string", " dt:maxLength='99999999999999999999'"), "")
-        << src << "";
+        << open << document(field("T", "string", " dt:maxLength='99999999999999999999'"), "") << src
+        << "";
     QTest::newRow("100,000 nested elements in the data")
         << open
-        << document(idField, QByteArray("<z:row ID='1'/>") + QByteArray("<a>").repeated(100000)
-                                 + QByteArray("</a>").repeated(100000))
+        << document(idField,
+               QByteArray("<z:row ID='1'/>") + QByteArray("<a>").repeated(100000)
+                   + QByteArray("</a>").repeated(100000))
         << src << "nested";
     QTest::newRow("100,000 nested elements in the schema")
         << open
-        << document(QByteArray("<s:x>").repeated(100000) + QByteArray("</s:x>").repeated(100000),
-                    "")
+        << document(
+               QByteArray("<s:x>").repeated(100000) + QByteArray("</s:x>").repeated(100000), "")
         << src << "nested";
     QTest::newRow("100,000 unclosed elements")
         << open << QByteArray("<xml>") + QByteArray("<a>").repeated(100000) << src << "";
-    QTest::newRow("fraction in an integer row") << open << document(idField, "<z:row ID='1.5'/>")
-                                                << src << "ID";
+    QTest::newRow("fraction in an integer row")
+        << open << document(idField, "<z:row ID='1.5'/>") << src << "ID";
     QTest::newRow("64-bit overflow in an i8 row")
         << open << document(field("B", "i8"), "<z:row B='9223372036854775808'/>") << src << "B";
     QTest::newRow("negative in a ui1 row")
@@ -349,26 +335,28 @@ void TestRecordsetBadInput::badInput_data()
     QTest::newRow("garbage in a base64 row")
         << open << document(field("D", "bin.base64"), "<z:row D='!!!'/>") << src << "D";
     QTest::newRow("currency beyond its range")
-        << open << document(field("C", "number", " rs:dbtype='currency'"),
-                            "<z:row C='1e20'/>")
+        << open << document(field("C", "number", " rs:dbtype='currency'"), "<z:row C='1e20'/>")
         << src << "C";
     QTest::newRow("currency of fifteen whole nines")
-        << open << document(field("C", "number", " rs:dbtype='currency'"),
-                            "<z:row C='999999999999999'/>")
+        << open
+        << document(field("C", "number", " rs:dbtype='currency'"), "<z:row C='999999999999999'/>")
         << src << "C";
     QTest::newRow("currency just below its minimum")
-        << open << document(field("C", "number", " rs:dbtype='currency'"),
-                            "<z:row C='-922337203685477.5809'/>")
+        << open
+        << document(
+               field("C", "number", " rs:dbtype='currency'"), "<z:row C='-922337203685477.5809'/>")
         << src << "C";
     QTest::newRow("text longer than its declared length")
-        << open << document(field("T", "string", " dt:maxLength='8'"),
-                            "<z:row T='12345678'/><z:row T='00000000499602`2'/>")
+        << open
+        << document(field("T", "string", " dt:maxLength='8'"),
+               "<z:row T='12345678'/><z:row T='00000000499602`2'/>")
         << src << "longer than the 8";
     QTest::newRow("1e300 in a single row")
         << open << document(field("S", "r4"), "<z:row S='1'/><z:row S='1e300'/>") << src << "S";
     QTest::newRow("bytes longer than their declared length")
-        << open << document(field("B", "bin.hex", " dt:maxLength='2'"),
-                            "<z:row B='0102'/><z:row B='010203'/>")
+        << open
+        << document(
+               field("B", "bin.hex", " dt:maxLength='2'"), "<z:row B='0102'/><z:row B='010203'/>")
         << src << "B";
     QTest::newRow("year 0 in a date row")
         << open << document(field("D", "dateTime"), "<z:row D='0000-01-01T00:00:00'/>") << src
@@ -384,7 +372,7 @@ void TestRecordsetBadInput::badInput()
 
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
-    Scene scene{records(), std::make_shared<Recordset>(), tmp.path()};
+    Scene scene { records(), std::make_shared<Recordset>(), tmp.path() };
     scene.fresh->Fields().Append(QStringLiteral("Kept"), adInteger);
     if (!file.isEmpty()) {
         QFile f(scene.path(QStringLiteral("input.xml")));
@@ -406,7 +394,7 @@ void TestRecordsetBadInput::badInput()
         QCOMPARE(e.number(), number);
         QVERIFY2(!e.description().isEmpty(), "no description");
         QVERIFY2(e.description().contains(mentions, Qt::CaseInsensitive),
-                 qPrintable(e.description().left(300)));
+            qPrintable(e.description().left(300)));
     }
     QVERIFY2(thrown, "no error raised");
 
@@ -454,22 +442,21 @@ void TestRecordsetBadInput::loadedValuesGoBackIn_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QVariantList>("firstRecord");
     const QByteArray currency = field("C", "number", " rs:dbtype='currency'");
-    QTest::newRow("currency maximum")
-        << document(currency, "<z:row C='922337203685477.5807'/>")
-        << QVariantList{922337203685477.5807};
-    QTest::newRow("currency minimum")
-        << document(currency, "<z:row C='-922337203685477.5808'/>")
-        << QVariantList{-922337203685477.5808};
+    QTest::newRow("currency maximum") << document(currency, "<z:row C='922337203685477.5807'/>")
+                                      << QVariantList { 922337203685477.5807 };
+    QTest::newRow("currency minimum") << document(currency, "<z:row C='-922337203685477.5808'/>")
+                                      << QVariantList { -922337203685477.5808 };
     QTest::newRow("currency minimum beside 64-bit limits")
         << document(currency + field("B", "i8"),
-                    "<z:row C='-922337203685477.5808' B='-9223372036854775808'/>")
-        << QVariantList{-922337203685477.5808, std::numeric_limits<qint64>::min()};
+               "<z:row C='-922337203685477.5808' B='-9223372036854775808'/>")
+        << QVariantList { -922337203685477.5808, std::numeric_limits<qint64>::min() };
     QTest::newRow("GUID without braces, lower case")
         << document(field("G", "uuid"), "<z:row G='8ac68d3d-8a09-4403-8860-d0e494bbe894'/>")
-        << QVariantList{QStringLiteral("{8AC68D3D-8A09-4403-8860-D0E494BBE894}")};
-    QTest::newRow("nil GUID")
-        << document(field("G", "uuid"), "<z:row G='{00000000-0000-0000-0000-000000000000}'/>")
-        << QVariantList{QStringLiteral("{00000000-0000-0000-0000-000000000000}")};
+        << QVariantList { QStringLiteral("{8AC68D3D-8A09-4403-8860-D0E494BBE894}") };
+    QTest::newRow("nil GUID") << document(
+        field("G", "uuid"), "<z:row G='{00000000-0000-0000-0000-000000000000}'/>")
+                              << QVariantList { QStringLiteral(
+                                     "{00000000-0000-0000-0000-000000000000}") };
 }
 
 void TestRecordsetBadInput::loadedValuesGoBackIn()

@@ -12,8 +12,7 @@ using namespace tessera;
 using tessera::test::ids;
 using tessera::test::sampleRecordset;
 
-class TestRecordsetCursor : public QObject
-{
+class TestRecordsetCursor : public QObject {
     Q_OBJECT
 
 private slots:
@@ -69,9 +68,10 @@ void TestRecordsetCursor::fieldsAppendRules()
 {
     Recordset rs;
     rs.Fields().Append(QStringLiteral("A"), adInteger);
-    QVERIFY_TESSERA_ERROR(rs.Fields().Append(QStringLiteral("a"), adDouble), adErrObjectInCollection);
-    QVERIFY_TESSERA_ERROR(rs.Fields().Append(QStringLiteral("B"), DataTypeEnum(999)),
-                          adErrInvalidArgument);
+    QVERIFY_TESSERA_ERROR(
+        rs.Fields().Append(QStringLiteral("a"), adDouble), adErrObjectInCollection);
+    QVERIFY_TESSERA_ERROR(
+        rs.Fields().Append(QStringLiteral("B"), DataTypeEnum(999)), adErrInvalidArgument);
     QVERIFY_TESSERA_ERROR(rs.Fields().Append(QString(), adInteger), adErrInvalidArgument);
     QCOMPARE(rs.State(), adStateClosed);
     QVERIFY_TESSERA_ERROR(rs.MoveFirst(), adErrObjectClosed);
@@ -80,14 +80,15 @@ void TestRecordsetCursor::fieldsAppendRules()
     rs.Open();
     QCOMPARE(rs.State(), adStateOpen);
     QVERIFY_TESSERA_ERROR(rs.Open(), adErrObjectOpen);
-    QVERIFY_TESSERA_ERROR(rs.Fields().Append(QStringLiteral("C"), adInteger), adErrIllegalOperation);
+    QVERIFY_TESSERA_ERROR(
+        rs.Fields().Append(QStringLiteral("C"), adInteger), adErrIllegalOperation);
     QCOMPARE(rs.Fields().Count(), 1);
 }
 
 void TestRecordsetCursor::walkAndBounds()
 {
     RecordsetPtr rs = sampleRecordset();
-    QCOMPARE(ids(rs), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+    QCOMPARE(ids(rs), (QList<int> { 1, 2, 3, 4, 5, 6, 7, 8 }));
     QVERIFY(rs->EOF_());
     QVERIFY_TESSERA_ERROR(rs->MoveNext(), adErrNoCurrentRecord);
     QVERIFY_TESSERA_ERROR(rs->Collect(QStringLiteral("ID")), adErrNoCurrentRecord);
@@ -133,8 +134,8 @@ void TestRecordsetCursor::emptySetReadsRaise()
         rs.Collect(QStringLiteral("Riga"));
     } catch (const Error &e) {
         QCOMPARE(e.description(),
-                 QStringLiteral("Either BOF or EOF is True, or the current record has been "
-                                "deleted. Requested operation requires a current record."));
+            QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                           "deleted. Requested operation requires a current record."));
     }
 }
 
@@ -156,7 +157,7 @@ void TestRecordsetCursor::clonesAreIndependentCursors()
     QCOMPARE(rs->Sort(), QString());
     QCOMPARE(rs->AbsolutePosition(), 3);
     QCOMPARE(rs->Collect(QStringLiteral("ID")).toInt(), 3);
-    QCOMPARE(ids(a), (QList<int>{1, 3, 5, 7}));
+    QCOMPARE(ids(a), (QList<int> { 1, 3, 5, 7 }));
     QCOMPARE(b->Collect(QStringLiteral("Name")).toString(), QStringLiteral("anna"));
     // A value written through one cursor is read through the others.
     a->MoveFirst();
@@ -178,7 +179,7 @@ void TestRecordsetCursor::recordsAddedOrDeletedAreSeenByEveryClone()
     clone->Update();
     QCOMPARE(rs->RecordCount(), 9);
     QCOMPARE(filtered->RecordCount(), 3);
-    QCOMPARE(ids(filtered), (QList<int>{7, 8, 9}));
+    QCOMPARE(ids(filtered), (QList<int> { 7, 8, 9 }));
     rs->MoveLast();
     QCOMPARE(rs->Collect(QStringLiteral("name")).toString(), QStringLiteral("Zeno"));
     // Deleting record 8 through the source: the filtered clone loses it, keeps its position.
@@ -255,7 +256,7 @@ void TestRecordsetCursor::deleteThenMove()
     rs->Delete();
     rs->MoveNext();
     QVERIFY(rs->EOF_());
-    QCOMPARE(ids(rs), (QList<int>{1, 2, 4, 5, 6, 7}));
+    QCOMPARE(ids(rs), (QList<int> { 1, 2, 4, 5, 6, 7 }));
 }
 
 void TestRecordsetCursor::valueConversion_data()
@@ -285,8 +286,8 @@ void TestRecordsetCursor::valueConversion_data()
     QTest::newRow("double from text") << int(adDouble) << 0 << QVariant("1.5") << QVariant(1.5);
     QTest::newRow("double nan") << int(adDouble) << 0 << QVariant(qQNaN()) << fails;
     QTest::newRow("single") << int(adSingle) << 0 << QVariant(0.1) << QVariant(0.1f);
-    QTest::newRow("currency rounds to 4") << int(adCurrency) << 0 << QVariant(1.23456)
-                                          << QVariant(1.2346);
+    QTest::newRow("currency rounds to 4")
+        << int(adCurrency) << 0 << QVariant(1.23456) << QVariant(1.2346);
     QTest::newRow("date from text") << int(adDate) << 0 << QVariant("2001-09-01 13:45")
                                     << QVariant(QDateTime(QDate(2001, 9, 1), QTime(13, 45)));
     QTest::newRow("date from serial") << int(adDate) << 0 << QVariant(36.5)
@@ -294,14 +295,14 @@ void TestRecordsetCursor::valueConversion_data()
     QTest::newRow("date from word") << int(adDate) << 0 << QVariant("soon") << fails;
     QTest::newRow("text from number") << int(adVarWChar) << 10 << QVariant(12) << QVariant("12");
     QTest::newRow("text too long") << int(adVarWChar) << 3 << QVariant("abcd") << fails;
-    QTest::newRow("long text unlimited") << int(adLongVarWChar) << 0
-                                         << QVariant(QString(5000, u'x'))
-                                         << QVariant(QString(5000, u'x'));
-    QTest::newRow("empty text is not null") << int(adVarWChar) << 5 << QVariant(QString(""))
-                                            << QVariant(QString(""));
-    QTest::newRow("guid normalised") << int(adGUID) << 0
-                                     << QVariant("8ac68d3d-8a09-4403-8860-d0e494bbe894")
-                                     << QVariant("{8AC68D3D-8A09-4403-8860-D0E494BBE894}");
+    QTest::newRow("long text unlimited")
+        << int(adLongVarWChar) << 0 << QVariant(QString(5000, u'x'))
+        << QVariant(QString(5000, u'x'));
+    QTest::newRow("empty text is not null")
+        << int(adVarWChar) << 5 << QVariant(QString("")) << QVariant(QString(""));
+    QTest::newRow("guid normalised")
+        << int(adGUID) << 0 << QVariant("8ac68d3d-8a09-4403-8860-d0e494bbe894")
+        << QVariant("{8AC68D3D-8A09-4403-8860-D0E494BBE894}");
     QTest::newRow("guid bad") << int(adGUID) << 0 << QVariant("not a guid") << fails;
     QTest::newRow("binary") << int(adVarBinary) << 4 << QVariant(QByteArray("\x01\x02", 2))
                             << QVariant(QByteArray("\x01\x02", 2));
@@ -391,7 +392,10 @@ void TestRecordsetCursor::changeStamp()
         other->setCollect(QStringLiteral("ID"), 50);
         other->Update();
     }));
-    QVERIFY(bumps([&] { other->MoveFirst(); other->Delete(); }));
+    QVERIFY(bumps([&] {
+        other->MoveFirst();
+        other->Delete();
+    }));
     QVERIFY(bumps([&] { other->SetViewValue(0, 1, QStringLiteral("zz")); }));
     QVERIFY(!bumps([&] { rs->MoveFirst(); }));
 }
@@ -473,7 +477,7 @@ void TestRecordsetCursor::ado2adoLeavesSourceCursorAlone()
     QCOMPARE(source->AbsolutePosition(), 2);
     copy->setFilter(QStringLiteral("Active = False"));
     QCOMPARE(tessera::test::column(copy, QStringLiteral("RowIndex")),
-             (QList<QVariant>{qint64(2), qint64(4), qint64(6), qint64(8)}));
+        (QList<QVariant> { qint64(2), qint64(4), qint64(6), qint64(8) }));
 }
 
 QTEST_GUILESS_MAIN(TestRecordsetCursor)

@@ -11,8 +11,7 @@ using namespace tessera;
 using tessera::test::ids;
 using tessera::test::sampleRecordset;
 
-class TestRecordsetFilter : public QObject
-{
+class TestRecordsetFilter : public QObject {
     Q_OBJECT
 
 private slots:
@@ -35,64 +34,64 @@ void TestRecordsetFilter::criteria_data()
     QTest::addColumn<QList<int>>("expected");
 
     // numbers
-    QTest::newRow("=") << "ID = 3" << QList<int>{3};
-    QTest::newRow("<>") << "ID <> 3" << QList<int>{1, 2, 4, 5, 6, 7, 8};
-    QTest::newRow("<") << "ID < 3" << QList<int>{1, 2};
-    QTest::newRow(">") << "ID > 6" << QList<int>{7, 8};
-    QTest::newRow("<=") << "ID <= 2" << QList<int>{1, 2};
-    QTest::newRow(">=") << "ID >= 7" << QList<int>{7, 8};
-    QTest::newRow("double =") << "Amount = 10.5" << QList<int>{1, 3, 7};
-    QTest::newRow("negative") << "Amount < -1" << QList<int>{4};
-    QTest::newRow("exponent") << "Amount >= 1E2" << QList<int>{8};
-    QTest::newRow("fraction vs int") << "ID < 2.5" << QList<int>{1, 2};
-    QTest::newRow("no blanks") << "ID>=7" << QList<int>{7, 8};
-    QTest::newRow("number as text") << "ID = '4'" << QList<int>{4};
-    QTest::newRow("currency") << "Price = 1.25" << QList<int>{1, 5};
-    QTest::newRow("currency <") << "Price < 1" << QList<int>{3, 8};
-    QTest::newRow("null never compares") << "Amount < 1000" << QList<int>{1, 2, 3, 4, 5, 7, 8};
+    QTest::newRow("=") << "ID = 3" << QList<int> { 3 };
+    QTest::newRow("<>") << "ID <> 3" << QList<int> { 1, 2, 4, 5, 6, 7, 8 };
+    QTest::newRow("<") << "ID < 3" << QList<int> { 1, 2 };
+    QTest::newRow(">") << "ID > 6" << QList<int> { 7, 8 };
+    QTest::newRow("<=") << "ID <= 2" << QList<int> { 1, 2 };
+    QTest::newRow(">=") << "ID >= 7" << QList<int> { 7, 8 };
+    QTest::newRow("double =") << "Amount = 10.5" << QList<int> { 1, 3, 7 };
+    QTest::newRow("negative") << "Amount < -1" << QList<int> { 4 };
+    QTest::newRow("exponent") << "Amount >= 1E2" << QList<int> { 8 };
+    QTest::newRow("fraction vs int") << "ID < 2.5" << QList<int> { 1, 2 };
+    QTest::newRow("no blanks") << "ID>=7" << QList<int> { 7, 8 };
+    QTest::newRow("number as text") << "ID = '4'" << QList<int> { 4 };
+    QTest::newRow("currency") << "Price = 1.25" << QList<int> { 1, 5 };
+    QTest::newRow("currency <") << "Price < 1" << QList<int> { 3, 8 };
+    QTest::newRow("null never compares") << "Amount < 1000" << QList<int> { 1, 2, 3, 4, 5, 7, 8 };
     // text, without regard to case
-    QTest::newRow("text =") << "Name = 'anna'" << QList<int>{1, 5};
-    QTest::newRow("text <>") << "Name <> 'ANNA'" << QList<int>{2, 3, 4, 6, 7, 8};
-    QTest::newRow("text <") << "Name < 'b'" << QList<int>{1, 5};
-    QTest::newRow("text >=") << "Name >= 'U'" << QList<int>{8};
-    QTest::newRow("doubled quote") << "Name = 'O''Brien'" << QList<int>{4};
-    QTest::newRow("double quotes") << "Name = \"Ugo\"" << QList<int>{8};
-    QTest::newRow("lower-case keyword") << "name like 'b*'" << QList<int>{2, 7};
-    QTest::newRow("LIKE prefix *") << "Name LIKE 'B*'" << QList<int>{2, 7};
-    QTest::newRow("LIKE prefix %") << "Name LIKE 'b%'" << QList<int>{2, 7};
-    QTest::newRow("LIKE suffix") << "Name LIKE '*A'" << QList<int>{1, 3, 5, 7};
-    QTest::newRow("LIKE contains") << "Name LIKE '%ar%'" << QList<int>{3, 6, 7};
-    QTest::newRow("LIKE exact") << "Name LIKE 'ugo'" << QList<int>{8};
-    QTest::newRow("LIKE anything") << "Note LIKE '*'" << QList<int>{1, 3, 5, 6, 8};
-    QTest::newRow("bracketed name") << "[Full Name] LIKE '*o''brien'" << QList<int>{4};
-    QTest::newRow("text vs number") << "Note = 1" << QList<int>{};
+    QTest::newRow("text =") << "Name = 'anna'" << QList<int> { 1, 5 };
+    QTest::newRow("text <>") << "Name <> 'ANNA'" << QList<int> { 2, 3, 4, 6, 7, 8 };
+    QTest::newRow("text <") << "Name < 'b'" << QList<int> { 1, 5 };
+    QTest::newRow("text >=") << "Name >= 'U'" << QList<int> { 8 };
+    QTest::newRow("doubled quote") << "Name = 'O''Brien'" << QList<int> { 4 };
+    QTest::newRow("double quotes") << "Name = \"Ugo\"" << QList<int> { 8 };
+    QTest::newRow("lower-case keyword") << "name like 'b*'" << QList<int> { 2, 7 };
+    QTest::newRow("LIKE prefix *") << "Name LIKE 'B*'" << QList<int> { 2, 7 };
+    QTest::newRow("LIKE prefix %") << "Name LIKE 'b%'" << QList<int> { 2, 7 };
+    QTest::newRow("LIKE suffix") << "Name LIKE '*A'" << QList<int> { 1, 3, 5, 7 };
+    QTest::newRow("LIKE contains") << "Name LIKE '%ar%'" << QList<int> { 3, 6, 7 };
+    QTest::newRow("LIKE exact") << "Name LIKE 'ugo'" << QList<int> { 8 };
+    QTest::newRow("LIKE anything") << "Note LIKE '*'" << QList<int> { 1, 3, 5, 6, 8 };
+    QTest::newRow("bracketed name") << "[Full Name] LIKE '*o''brien'" << QList<int> { 4 };
+    QTest::newRow("text vs number") << "Note = 1" << QList<int> {};
     // dates
-    QTest::newRow("date ISO") << "Born = #2001-09-01#" << QList<int>{3, 5};
-    QTest::newRow("date US") << "Born = #9/1/2001#" << QList<int>{3, 5};
-    QTest::newRow("date <") << "Born < #1/1/1986#" << QList<int>{2, 7};
-    QTest::newRow("date >= with time") << "Born >= #2001-09-01 00:00:01#" << QList<int>{8};
-    QTest::newRow("date quoted") << "Born > '2002-01-01'" << QList<int>{8};
-    QTest::newRow("leap day") << "Born = #2/29/2020#" << QList<int>{8};
-    QTest::newRow("date serial") << "Born < 36526" << QList<int>{1, 2, 4, 7};
+    QTest::newRow("date ISO") << "Born = #2001-09-01#" << QList<int> { 3, 5 };
+    QTest::newRow("date US") << "Born = #9/1/2001#" << QList<int> { 3, 5 };
+    QTest::newRow("date <") << "Born < #1/1/1986#" << QList<int> { 2, 7 };
+    QTest::newRow("date >= with time") << "Born >= #2001-09-01 00:00:01#" << QList<int> { 8 };
+    QTest::newRow("date quoted") << "Born > '2002-01-01'" << QList<int> { 8 };
+    QTest::newRow("leap day") << "Born = #2/29/2020#" << QList<int> { 8 };
+    QTest::newRow("date serial") << "Born < 36526" << QList<int> { 1, 2, 4, 7 };
     // Booleans
-    QTest::newRow("bool True") << "Active = True" << QList<int>{1, 3, 5, 7};
-    QTest::newRow("bool -1") << "Active = -1" << QList<int>{1, 3, 5, 7};
-    QTest::newRow("bool 0") << "Active = 0" << QList<int>{2, 4, 6, 8};
-    QTest::newRow("bool <> False") << "Active <> False" << QList<int>{1, 3, 5, 7};
+    QTest::newRow("bool True") << "Active = True" << QList<int> { 1, 3, 5, 7 };
+    QTest::newRow("bool -1") << "Active = -1" << QList<int> { 1, 3, 5, 7 };
+    QTest::newRow("bool 0") << "Active = 0" << QList<int> { 2, 4, 6, 8 };
+    QTest::newRow("bool <> False") << "Active <> False" << QList<int> { 1, 3, 5, 7 };
     // Null
-    QTest::newRow("= Null") << "Note = Null" << QList<int>{2, 4, 7};
-    QTest::newRow("<> Null") << "Note <> Null" << QList<int>{1, 3, 5, 6, 8};
-    QTest::newRow("IS NULL") << "Amount IS NULL" << QList<int>{6};
-    QTest::newRow("IS NOT NULL") << "Born is not null" << QList<int>{1, 2, 3, 4, 5, 7, 8};
+    QTest::newRow("= Null") << "Note = Null" << QList<int> { 2, 4, 7 };
+    QTest::newRow("<> Null") << "Note <> Null" << QList<int> { 1, 3, 5, 6, 8 };
+    QTest::newRow("IS NULL") << "Amount IS NULL" << QList<int> { 6 };
+    QTest::newRow("IS NOT NULL") << "Born is not null" << QList<int> { 1, 2, 3, 4, 5, 7, 8 };
     // joins
-    QTest::newRow("AND") << "Amount = 10.5 AND Active = True AND ID > 1" << QList<int>{3, 7};
-    QTest::newRow("OR") << "ID = 1 OR ID = 8 OR Name = 'carla'" << QList<int>{1, 3, 8};
-    QTest::newRow("AND binds tighter") << "ID = 1 OR ID > 6 AND Active = False"
-                                       << QList<int>{1, 8};
-    QTest::newRow("parentheses") << "(ID = 1 OR ID > 6) AND Active = False" << QList<int>{8};
+    QTest::newRow("AND") << "Amount = 10.5 AND Active = True AND ID > 1" << QList<int> { 3, 7 };
+    QTest::newRow("OR") << "ID = 1 OR ID = 8 OR Name = 'carla'" << QList<int> { 1, 3, 8 };
+    QTest::newRow("AND binds tighter")
+        << "ID = 1 OR ID > 6 AND Active = False" << QList<int> { 1, 8 };
+    QTest::newRow("parentheses") << "(ID = 1 OR ID > 6) AND Active = False" << QList<int> { 8 };
     QTest::newRow("nested") << "((Name LIKE 'a*') OR (Note = 'x' AND Price > 5)) AND ID <> 5"
-                            << QList<int>{1, 6};
-    QTest::newRow("nothing") << "ID > 100" << QList<int>{};
+                            << QList<int> { 1, 6 };
+    QTest::newRow("nothing") << "ID > 100" << QList<int> {};
 }
 
 void TestRecordsetFilter::criteria()
@@ -221,19 +220,30 @@ void TestRecordsetFilter::sort_data()
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("sort");
     QTest::addColumn<QList<int>>("expected");
-    QTest::newRow("number") << "" << "Amount" << QList<int>{6, 4, 2, 5, 1, 3, 7, 8};
+    QTest::newRow("number") << ""
+                            << "Amount" << QList<int> { 6, 4, 2, 5, 1, 3, 7, 8 };
     QTest::newRow("number DESC, ties keep record order")
-        << "" << "Amount DESC" << QList<int>{8, 1, 3, 7, 5, 2, 4, 6};
-    QTest::newRow("text ignores case, stable") << "" << "Name ASC" << QList<int>{1, 5, 7, 2, 3, 6, 4, 8};
-    QTest::newRow("text DESC") << "" << "name desc" << QList<int>{8, 4, 6, 3, 2, 7, 1, 5};
-    QTest::newRow("two keys") << "" << "Amount DESC, Name" << QList<int>{8, 1, 7, 3, 5, 2, 4, 6};
+        << ""
+        << "Amount DESC" << QList<int> { 8, 1, 3, 7, 5, 2, 4, 6 };
+    QTest::newRow("text ignores case, stable")
+        << ""
+        << "Name ASC" << QList<int> { 1, 5, 7, 2, 3, 6, 4, 8 };
+    QTest::newRow("text DESC") << ""
+                               << "name desc" << QList<int> { 8, 4, 6, 3, 2, 7, 1, 5 };
+    QTest::newRow("two keys") << ""
+                              << "Amount DESC, Name" << QList<int> { 8, 1, 7, 3, 5, 2, 4, 6 };
     QTest::newRow("bool then date DESC")
-        << "" << "Active, Born DESC" << QList<int>{8, 4, 2, 6, 3, 5, 1, 7};
+        << ""
+        << "Active, Born DESC" << QList<int> { 8, 4, 2, 6, 3, 5, 1, 7 };
     QTest::newRow("currency then id DESC")
-        << "" << "Price, ID DESC" << QList<int>{8, 3, 5, 1, 2, 4, 7, 6};
-    QTest::newRow("bracketed") << "" << "[Full Name] DESC" << QList<int>{8, 4, 6, 2, 7, 1, 5, 3};
-    QTest::newRow("under a filter") << "Active = True" << "Name DESC" << QList<int>{3, 7, 1, 5};
-    QTest::newRow("empty restores order") << "" << "" << QList<int>{1, 2, 3, 4, 5, 6, 7, 8};
+        << ""
+        << "Price, ID DESC" << QList<int> { 8, 3, 5, 1, 2, 4, 7, 6 };
+    QTest::newRow("bracketed") << ""
+                               << "[Full Name] DESC" << QList<int> { 8, 4, 6, 2, 7, 1, 5, 3 };
+    QTest::newRow("under a filter") << "Active = True"
+                                    << "Name DESC" << QList<int> { 3, 7, 1, 5 };
+    QTest::newRow("empty restores order") << ""
+                                          << "" << QList<int> { 1, 2, 3, 4, 5, 6, 7, 8 };
 }
 
 void TestRecordsetFilter::sort()
@@ -259,7 +269,7 @@ void TestRecordsetFilter::badSortKeepsPreviousSort()
     RecordsetPtr rs = sampleRecordset();
     rs->setSort(QStringLiteral("Name"));
     const QList<int> before = ids(rs);
-    for (const char *bad : {"Nope", "Name UP", "Name,", "Name ASC ID", "[Full Name", ", Name"}) {
+    for (const char *bad : { "Nope", "Name UP", "Name,", "Name ASC ID", "[Full Name", ", Name" }) {
         QVERIFY_TESSERA_ERROR(rs->setSort(QString::fromLatin1(bad)), adErrInvalidArgument);
         QCOMPARE(rs->Sort(), QStringLiteral("Name"));
         QCOMPARE(ids(rs), before);
@@ -281,7 +291,7 @@ void TestRecordsetFilter::sortIsStableOnLargeTies()
         rs->setCollect(QStringLiteral("N"), i);
         rs->Update();
     }
-    for (const char *order : {"K", "T DESC", "K DESC, T"}) {
+    for (const char *order : { "K", "T DESC", "K DESC, T" }) {
         rs->setSort(QString::fromLatin1(order));
         const auto keys = QString::fromLatin1(order).split(u',');
         for (int r = 1; r < rs->RecordCount(); ++r) {
@@ -297,8 +307,10 @@ void TestRecordsetFilter::sortIsStableOnLargeTies()
                 if (cmp != 0)
                     break;
             }
-            QVERIFY2(cmp < 0 || (cmp == 0 && rs->ViewValue(r - 1, 2).toInt() < rs->ViewValue(r, 2).toInt()),
-                     qPrintable(QStringLiteral("order %1 broken at %2").arg(QLatin1String(order)).arg(r)));
+            QVERIFY2(cmp < 0
+                    || (cmp == 0 && rs->ViewValue(r - 1, 2).toInt() < rs->ViewValue(r, 2).toInt()),
+                qPrintable(
+                    QStringLiteral("order %1 broken at %2").arg(QLatin1String(order)).arg(r)));
         }
     }
 }

@@ -22,11 +22,11 @@ QByteArray document(const QByteArray &fields, const QByteArray &rows)
            " xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
            " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
            "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>"
-           + fields + "</s:ElementType></s:Schema><rs:data>" + rows + "</rs:data></xml>";
+        + fields + "</s:ElementType></s:Schema><rs:data>" + rows + "</rs:data></xml>";
 }
 
-const QByteArray idField =
-    "<s:AttributeType name='ID' rs:number='1'><s:datatype dt:type='i2'/></s:AttributeType>";
+const QByteArray idField
+    = "<s:AttributeType name='ID' rs:number='1'><s:datatype dt:type='i2'/></s:AttributeType>";
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &data)
 {
@@ -57,8 +57,7 @@ QDateTime dt(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
 
 } // namespace
 
-class TestRecordsetXml : public QObject
-{
+class TestRecordsetXml : public QObject {
     Q_OBJECT
 
 private slots:
@@ -87,27 +86,29 @@ void TestRecordsetXml::fixtureStructure_data()
     QTest::addColumn<QVariantList>("firstField");
 
     QTest::newRow("jet") << "jet-debtors-currency-dates.xml"
-                         << QStringList{"DebtorKey", "DebtorCode", "DebtorDesc", "DebtorDate",
-                                        "DebtorAmount", "StatusCode"}
-                         << QList<int>{adInteger, adVarChar, adVarChar, adDate, adCurrency, adVarChar}
-                         << QList<int>{4, 50, 100, 16, 8, 50}
-                         << QVariantList{1, 2, 3, 4, 5, 6, 7, 8, 10};
+                         << QStringList { "DebtorKey", "DebtorCode", "DebtorDesc", "DebtorDate",
+                                "DebtorAmount", "StatusCode" }
+                         << QList<int> { adInteger, adVarChar, adVarChar, adDate, adCurrency,
+                                adVarChar }
+                         << QList<int> { 4, 50, 100, 16, 8, 50 }
+                         << QVariantList { 1, 2, 3, 4, 5, 6, 7, 8, 10 };
     QTest::newRow("prstfr") << "ms-prstfr-nulls-guid-binhex.xml"
-                            << QStringList{"name", "bin", "GUID", "date", "float", "flag"}
-                            << QList<int>{adVarWChar, adVarBinary, adGUID, adDate, adDouble, adBoolean}
-                            << QList<int>{10, 8, 16, 16, 8, 2}
-                            << QVariantList{"sample1", "sample2"};
+                            << QStringList { "name", "bin", "GUID", "date", "float", "flag" }
+                            << QList<int> { adVarWChar, adVarBinary, adGUID, adDate, adDouble,
+                                   adBoolean }
+                            << QList<int> { 10, 8, 16, 16, 8, 2 }
+                            << QVariantList { "sample1", "sample2" };
     QTest::newRow("pending") << "shippers-pending-changes.xml"
-                             << QStringList{"ShipperID", "CompanyName", "Phone"}
-                             << QList<int>{adInteger, adVarWChar, adVarWChar}
-                             << QList<int>{4, 40, 24} << QVariantList{2, 3, 12, 13, 14};
+                             << QStringList { "ShipperID", "CompanyName", "Phone" }
+                             << QList<int> { adInteger, adVarWChar, adVarWChar }
+                             << QList<int> { 4, 40, 24 } << QVariantList { 2, 3, 12, 13, 14 };
     QTest::newRow("sqloledb") << "sqloledb-shippers-keycolumn.xml"
-                              << QStringList{"ShipperID", "CompanyName", "Phone"}
-                              << QList<int>{adInteger, adVarWChar, adVarWChar}
-                              << QList<int>{4, 40, 24} << QVariantList{1, 2, 3};
-    QTest::newRow("alias") << "visio-alias-c1-rsname.xml" << QStringList{"Cities"}
-                           << QList<int>{adVarWChar} << QList<int>{255}
-                           << QVariantList{"Seattle", "Redmond"};
+                              << QStringList { "ShipperID", "CompanyName", "Phone" }
+                              << QList<int> { adInteger, adVarWChar, adVarWChar }
+                              << QList<int> { 4, 40, 24 } << QVariantList { 1, 2, 3 };
+    QTest::newRow("alias") << "visio-alias-c1-rsname.xml" << QStringList { "Cities" }
+                           << QList<int> { adVarWChar } << QList<int> { 255 }
+                           << QVariantList { "Seattle", "Redmond" };
 }
 
 void TestRecordsetXml::fixtureStructure()
@@ -148,7 +149,8 @@ void TestRecordsetXml::fixtureStructure()
 
 void TestRecordsetXml::fixtureValues()
 {
-    RecordsetPtr jet = openFile(fixturePath(QStringLiteral("ado-xml/jet-debtors-currency-dates.xml")));
+    RecordsetPtr jet
+        = openFile(fixturePath(QStringLiteral("ado-xml/jet-debtors-currency-dates.xml")));
     QCOMPARE(jet->ViewValue(3, 4).toDouble(), 2635.23);
     QCOMPARE(jet->ViewValue(4, 4).toDouble(), 895.556);
     QCOMPARE(jet->ViewValue(8, 4).toDouble(), 12.12);
@@ -162,21 +164,26 @@ void TestRecordsetXml::fixtureValues()
     jet->setFilter(QStringLiteral("DebtorAmount > 500 AND StatusCode = 'unpaid'"));
     QCOMPARE(jet->RecordCount(), 2);
 
-    RecordsetPtr ms = openFile(fixturePath(QStringLiteral("ado-xml/ms-prstfr-nulls-guid-binhex.xml")));
+    RecordsetPtr ms
+        = openFile(fixturePath(QStringLiteral("ado-xml/ms-prstfr-nulls-guid-binhex.xml")));
     QCOMPARE(ms->ViewValue(0, 1).toByteArray(), QByteArray::fromHex("00000000499602d2"));
-    QCOMPARE(ms->ViewValue(0, 2).toString(), QStringLiteral("{8AC68D3D-8A09-4403-8860-D0E494BBE894}"));
+    QCOMPARE(
+        ms->ViewValue(0, 2).toString(), QStringLiteral("{8AC68D3D-8A09-4403-8860-D0E494BBE894}"));
     QCOMPARE(ms->ViewValue(0, 3).toDateTime(), dt(2008, 1, 25, 13, 4));
     QCOMPARE(ms->ViewValue(0, 4).toDouble(), 3.1415926535897932);
     QCOMPARE(ms->ViewValue(0, 5), QVariant(false));
-    for (int f : {1, 2, 4})
+    for (int f : { 1, 2, 4 })
         QVERIFY(ms->ViewValue(1, f).isNull());
     QCOMPARE(ms->ViewValue(1, 3).toDateTime(), dt(2008, 2, 13, 18, 49));
     QCOMPARE(ms->ViewValue(1, 5), QVariant(true));
 
-    RecordsetPtr pending = openFile(fixturePath(QStringLiteral("ado-xml/shippers-pending-changes.xml")));
+    RecordsetPtr pending
+        = openFile(fixturePath(QStringLiteral("ado-xml/shippers-pending-changes.xml")));
     pending->setFilter(QStringLiteral("ShipperID = 3"));
-    QCOMPARE(pending->Collect(QStringLiteral("Phone")).toString(), QStringLiteral("(503) 552-7134"));
-    QCOMPARE(pending->Collect(QStringLiteral("CompanyName")).toString(), QStringLiteral("Federal Shipping"));
+    QCOMPARE(
+        pending->Collect(QStringLiteral("Phone")).toString(), QStringLiteral("(503) 552-7134"));
+    QCOMPARE(pending->Collect(QStringLiteral("CompanyName")).toString(),
+        QStringLiteral("Federal Shipping"));
     pending->setFilter(QStringLiteral("ShipperID = 1"));
     QCOMPARE(pending->RecordCount(), 0);
     const qint32 shipper = pending->Fields().Item(0).Attributes();
@@ -203,33 +210,33 @@ void TestRecordsetXml::writerLayout()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("parts.xml"));
     rs->Save(path);
-    const QByteArray expected =
-        "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'\n"
-        "\txmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'\n"
-        "\txmlns:rs='urn:schemas-microsoft-com:rowset'\n"
-        "\txmlns:z='#RowsetSchema'>\n"
-        "<s:Schema id='RowsetSchema'>\n"
-        "\t<s:ElementType name='row' content='eltOnly' rs:updatable='true'>\n"
-        "\t\t<s:AttributeType name='ID' rs:number='1' rs:keycolumn='true'>\n"
-        "\t\t\t<s:datatype dt:type='int' dt:maxLength='4' rs:precision='10' "
-        "rs:fixedlength='true' rs:maybenull='false'/>\n"
-        "\t\t</s:AttributeType>\n"
-        "\t\t<s:AttributeType name='c1' rs:name='Part Name' rs:number='2' rs:nullable='true' "
-        "rs:write='true'>\n"
-        "\t\t\t<s:datatype dt:type='string' dt:maxLength='50'/>\n"
-        "\t\t</s:AttributeType>\n"
-        "\t\t<s:AttributeType name='Price' rs:number='3' rs:nullable='true' rs:write='true'>\n"
-        "\t\t\t<s:datatype dt:type='number' rs:dbtype='currency' dt:maxLength='8' "
-        "rs:precision='19' rs:fixedlength='true'/>\n"
-        "\t\t</s:AttributeType>\n"
-        "\t\t<s:extends type='rs:rowbase'/>\n"
-        "\t</s:ElementType>\n"
-        "</s:Schema>\n"
-        "<rs:data>\n"
-        "\t<z:row ID='1' c1='Bolt &amp; Nut' Price='0.25'/>\n"
-        "\t<z:row ID='2' c1='O&apos;Brien clip'/>\n"
-        "</rs:data>\n"
-        "</xml>\n";
+    const QByteArray expected
+        = "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'\n"
+          "\txmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'\n"
+          "\txmlns:rs='urn:schemas-microsoft-com:rowset'\n"
+          "\txmlns:z='#RowsetSchema'>\n"
+          "<s:Schema id='RowsetSchema'>\n"
+          "\t<s:ElementType name='row' content='eltOnly' rs:updatable='true'>\n"
+          "\t\t<s:AttributeType name='ID' rs:number='1' rs:keycolumn='true'>\n"
+          "\t\t\t<s:datatype dt:type='int' dt:maxLength='4' rs:precision='10' "
+          "rs:fixedlength='true' rs:maybenull='false'/>\n"
+          "\t\t</s:AttributeType>\n"
+          "\t\t<s:AttributeType name='c1' rs:name='Part Name' rs:number='2' rs:nullable='true' "
+          "rs:write='true'>\n"
+          "\t\t\t<s:datatype dt:type='string' dt:maxLength='50'/>\n"
+          "\t\t</s:AttributeType>\n"
+          "\t\t<s:AttributeType name='Price' rs:number='3' rs:nullable='true' rs:write='true'>\n"
+          "\t\t\t<s:datatype dt:type='number' rs:dbtype='currency' dt:maxLength='8' "
+          "rs:precision='19' rs:fixedlength='true'/>\n"
+          "\t\t</s:AttributeType>\n"
+          "\t\t<s:extends type='rs:rowbase'/>\n"
+          "\t</s:ElementType>\n"
+          "</s:Schema>\n"
+          "<rs:data>\n"
+          "\t<z:row ID='1' c1='Bolt &amp; Nut' Price='0.25'/>\n"
+          "\t<z:row ID='2' c1='O&apos;Brien clip'/>\n"
+          "</rs:data>\n"
+          "</xml>\n";
     QCOMPARE(readFile(path), expected);
     // An empty view writes an empty data element.
     rs->setFilter(QStringLiteral("ID > 5"));
@@ -242,37 +249,37 @@ void TestRecordsetXml::writerLayout()
 
 void TestRecordsetXml::roundTripEveryType()
 {
-    struct Spec
-    {
+    struct Spec {
         const char *name;
         DataTypeEnum type;
         int size;
         QVariant a, b;
     };
     const QList<Spec> specs = {
-        {"Small", adSmallInt, 0, QVariant::fromValue(qint16(-32768)), QVariant::fromValue(qint16(7))},
-        {"Int", adInteger, 0, 2147483647, -1},
-        {"Single", adSingle, 0, 3.14159f, -0.1f},
-        {"Double", adDouble, 0, 0.1 + 0.2, 1e-300},
-        {"Money", adCurrency, 0, -1234567.8901, 0.0001},
-        {"When", adDate, 0, dt(2024, 2, 29, 23, 59, 59, 123), dt(1899, 12, 30)},
-        {"Flag", adBoolean, 0, true, false},
-        {"Dec", adDecimal, 0, 12.75, -0.5},
-        {"Tiny", adTinyInt, 0, -128, 127},
-        {"UTiny", adUnsignedTinyInt, 0, 255, 0},
-        {"Big", adBigInt, 0, qint64(-9223372036854775807LL), qint64(9007199254740993LL)},
-        {"Guid", adGUID, 0, "{8AC68D3D-8A09-4403-8860-D0E494BBE894}",
-         "{00000000-0000-0000-0000-000000000000}"},
-        {"Bin", adBinary, 4, QByteArray("\x00\xff\x10\x20", 4), QByteArray("", 0)},
-        {"Char", adChar, 5, "ab", "12345"},
-        {"WChar", adWChar, 5, QString::fromUtf8("é\"ü"), "x"},
-        {"Num", adNumeric, 0, 1.5, 1e15},
-        {"Stamp", adDBTimeStamp, 0, dt(2000, 1, 1, 0, 0, 1), dt(1970, 6, 15, 12)},
-        {"Part Name", adVarChar, 40, "a&b<c>'d\"e", "  lead and trail  "},
-        {"c1", adLongVarChar, 0, "line1\nline2\r\n\ttabbed", QString(3000, u'z')},
-        {"Città", adVarWChar, 20, QString::fromUtf8("Città €😀"), QString("")},
-        {"_long", adLongVarWChar, 0, QString::fromUtf8("ünï ∑ ✓"), "]]>&amp;"},
-        {"VarBin", adVarBinary, 0, QByteArray("\x01\x02\x03"), QByteArray(300, '\x7f')},
+        { "Small", adSmallInt, 0, QVariant::fromValue(qint16(-32768)),
+            QVariant::fromValue(qint16(7)) },
+        { "Int", adInteger, 0, 2147483647, -1 },
+        { "Single", adSingle, 0, 3.14159f, -0.1f },
+        { "Double", adDouble, 0, 0.1 + 0.2, 1e-300 },
+        { "Money", adCurrency, 0, -1234567.8901, 0.0001 },
+        { "When", adDate, 0, dt(2024, 2, 29, 23, 59, 59, 123), dt(1899, 12, 30) },
+        { "Flag", adBoolean, 0, true, false },
+        { "Dec", adDecimal, 0, 12.75, -0.5 },
+        { "Tiny", adTinyInt, 0, -128, 127 },
+        { "UTiny", adUnsignedTinyInt, 0, 255, 0 },
+        { "Big", adBigInt, 0, qint64(-9223372036854775807LL), qint64(9007199254740993LL) },
+        { "Guid", adGUID, 0, "{8AC68D3D-8A09-4403-8860-D0E494BBE894}",
+            "{00000000-0000-0000-0000-000000000000}" },
+        { "Bin", adBinary, 4, QByteArray("\x00\xff\x10\x20", 4), QByteArray("", 0) },
+        { "Char", adChar, 5, "ab", "12345" },
+        { "WChar", adWChar, 5, QString::fromUtf8("é\"ü"), "x" },
+        { "Num", adNumeric, 0, 1.5, 1e15 },
+        { "Stamp", adDBTimeStamp, 0, dt(2000, 1, 1, 0, 0, 1), dt(1970, 6, 15, 12) },
+        { "Part Name", adVarChar, 40, "a&b<c>'d\"e", "  lead and trail  " },
+        { "c1", adLongVarChar, 0, "line1\nline2\r\n\ttabbed", QString(3000, u'z') },
+        { "Città", adVarWChar, 20, QString::fromUtf8("Città €😀"), QString("") },
+        { "_long", adLongVarWChar, 0, QString::fromUtf8("ünï ∑ ✓"), "]]>&amp;" },
+        { "VarBin", adVarBinary, 0, QByteArray("\x01\x02\x03"), QByteArray(300, '\x7f') },
     };
     auto rs = std::make_shared<Recordset>();
     for (const Spec &s : specs)
@@ -302,8 +309,10 @@ void TestRecordsetXml::roundTripEveryType()
         for (int r = 0; r < 3; ++r) {
             const QVariant va = rs->ViewValue(r, f), vb = back->ViewValue(r, f);
             QVERIFY2(va.typeId() == vb.typeId() && va == vb,
-                     qPrintable(QStringLiteral("%1 row %2: %3 vs %4")
-                                    .arg(a.Name()).arg(r).arg(va.toString(), vb.toString())));
+                qPrintable(QStringLiteral("%1 row %2: %3 vs %4")
+                               .arg(a.Name())
+                               .arg(r)
+                               .arg(va.toString(), vb.toString())));
         }
     }
     QVERIFY(back->ViewValue(2, 0).isNull());
@@ -326,7 +335,7 @@ void TestRecordsetXml::saveWritesTheCurrentView()
     QCOMPARE(rs->AbsolutePosition(), 2);
     QCOMPARE(rs->Filter(), QStringLiteral("Active = True"));
     RecordsetPtr back = openFile(path);
-    QCOMPARE(ids(back), (QList<int>{3, 7, 1, 5}));
+    QCOMPARE(ids(back), (QList<int> { 3, 7, 1, 5 }));
     QCOMPARE(back->Fields().Item(7).Name(), QStringLiteral("Full Name"));
     QCOMPARE(back->Filter(), QStringLiteral("0"));
 }
@@ -347,10 +356,10 @@ void TestRecordsetXml::saveFailuresLeaveNoFile()
 {
     RecordsetPtr rs = sampleRecordset();
     QTemporaryDir dir;
-    QVERIFY_TESSERA_ERROR(rs->Save(dir.filePath(QStringLiteral("no/such/dir/x.xml"))),
-                          adErrOpeningFile);
-    QVERIFY_TESSERA_ERROR(rs->Save(dir.filePath(QStringLiteral("adtg.bin")), adPersistADTG),
-                          adErrInvalidArgument);
+    QVERIFY_TESSERA_ERROR(
+        rs->Save(dir.filePath(QStringLiteral("no/such/dir/x.xml"))), adErrOpeningFile);
+    QVERIFY_TESSERA_ERROR(
+        rs->Save(dir.filePath(QStringLiteral("adtg.bin")), adPersistADTG), adErrInvalidArgument);
     QVERIFY_TESSERA_ERROR(rs->Save(QString()), adErrInvalidArgument);
     rs->MoveLast();
     rs->setCollect(QStringLiteral("Name"), QStringLiteral("bell\x07"));
@@ -370,44 +379,44 @@ void TestRecordsetXml::readerVariants_data()
 
     QTest::newRow("declaration, double quotes")
         << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")
-               + document("<s:AttributeType name=\"A\" rs:number=\"1\"><s:datatype dt:type=\"int\"/></s:AttributeType>",
-                          "<z:row A=\"5\"/>")
-        << int(adInteger) << QVariantList{5};
-    QTest::newRow("type on the attribute")
-        << document("<s:AttributeType name='A' dt:type='float'/>", "<z:row A='1.5'/><z:row A='-2E3'/>")
-        << int(adDouble) << QVariantList{1.5, -2000.0};
+            + document("<s:AttributeType name=\"A\" rs:number=\"1\"><s:datatype "
+                       "dt:type=\"int\"/></s:AttributeType>",
+                "<z:row A=\"5\"/>")
+        << int(adInteger) << QVariantList { 5 };
+    QTest::newRow("type on the attribute") << document(
+        "<s:AttributeType name='A' dt:type='float'/>", "<z:row A='1.5'/><z:row A='-2E3'/>")
+                                           << int(adDouble) << QVariantList { 1.5, -2000.0 };
     QTest::newRow("no type is text")
-        << document("<s:AttributeType name='A'/>", "<z:row A='x'/><z:row/>")
-        << int(adVarWChar) << QVariantList{"x", QVariant()};
+        << document("<s:AttributeType name='A'/>", "<z:row A='x'/><z:row/>") << int(adVarWChar)
+        << QVariantList { "x", QVariant() };
     QTest::newRow("boolean forms")
         << document("<s:AttributeType name='A'><s:datatype dt:type='boolean'/></s:AttributeType>",
-                    "<z:row A='True'/><z:row A='false'/><z:row A='1'/><z:row A='0'/>")
-        << int(adBoolean) << QVariantList{true, false, true, false};
+               "<z:row A='True'/><z:row A='false'/><z:row A='1'/><z:row A='0'/>")
+        << int(adBoolean) << QVariantList { true, false, true, false };
     QTest::newRow("dates with fraction and zone")
         << document("<s:AttributeType name='A'><s:datatype dt:type='dateTime'/></s:AttributeType>",
-                    "<z:row A='2001-02-03T04:05:06.7Z'/><z:row A='2001-02-03'/>")
-        << int(adDate)
-        << QVariantList{dt(2001, 2, 3, 4, 5, 6, 700), dt(2001, 2, 3)};
+               "<z:row A='2001-02-03T04:05:06.7Z'/><z:row A='2001-02-03'/>")
+        << int(adDate) << QVariantList { dt(2001, 2, 3, 4, 5, 6, 700), dt(2001, 2, 3) };
     QTest::newRow("undeclared attribute ignored")
         << document(idField, "<z:row ID='3' Other='9'/>") << int(adSmallInt)
-        << QVariantList{QVariant::fromValue(qint16(3))};
+        << QVariantList { QVariant::fromValue(qint16(3)) };
     QTest::newRow("currency exact")
-        << document("<s:AttributeType name='A'><s:datatype dt:type='number' rs:dbtype='currency'/></s:AttributeType>",
-                    "<z:row A='-0.0001'/><z:row A='92233720368.5477'/>")
-        << int(adCurrency) << QVariantList{-0.0001, 92233720368.5477};
-    QTest::newRow("base64")
-        << document("<s:AttributeType name='A'><s:datatype dt:type='bin.base64'/></s:AttributeType>",
-                    "<z:row A='AQID'/>")
-        << int(adVarBinary) << QVariantList{QByteArray("\x01\x02\x03")};
+        << document("<s:AttributeType name='A'><s:datatype dt:type='number' "
+                    "rs:dbtype='currency'/></s:AttributeType>",
+               "<z:row A='-0.0001'/><z:row A='92233720368.5477'/>")
+        << int(adCurrency) << QVariantList { -0.0001, 92233720368.5477 };
+    QTest::newRow("base64") << document(
+        "<s:AttributeType name='A'><s:datatype dt:type='bin.base64'/></s:AttributeType>",
+        "<z:row A='AQID'/>") << int(adVarBinary)
+                            << QVariantList { QByteArray("\x01\x02\x03") };
     QTest::newRow("entities and char refs")
         << document("<s:AttributeType name='A'/>", "<z:row A='&lt;a&gt; &amp; &#9;&#x263A;'/>")
-        << int(adVarWChar) << QVariantList{QString::fromUtf8("<a> & \t☺")};
-    QTest::newRow("utf-16")
-        << QByteArray("\xff\xfe") + [] {
-               const QString s = QString::fromUtf8(document("<s:AttributeType name='A'/>", "<z:row A='Città'/>"));
-               return QByteArray(reinterpret_cast<const char *>(s.utf16()), s.size() * 2);
-           }()
-        << int(adVarWChar) << QVariantList{QString::fromUtf8("Città")};
+        << int(adVarWChar) << QVariantList { QString::fromUtf8("<a> & \t☺") };
+    QTest::newRow("utf-16") << QByteArray("\xff\xfe") + [] {
+        const QString s
+            = QString::fromUtf8(document("<s:AttributeType name='A'/>", "<z:row A='Città'/>"));
+        return QByteArray(reinterpret_cast<const char *>(s.utf16()), s.size() * 2);
+    }() << int(adVarWChar) << QVariantList { QString::fromUtf8("Città") };
 }
 
 void TestRecordsetXml::readerVariants()
@@ -435,40 +444,42 @@ void TestRecordsetXml::rowForms_data()
     QTest::addColumn<QVariantList>("expected"); // A, B of each record; invalid = Null
 
     const QVariant null;
-    QTest::newRow("plain") << QByteArray("<z:row A='x' B='1'/>") << QVariantList{"x", 1};
+    QTest::newRow("plain") << QByteArray("<z:row A='x' B='1'/>") << QVariantList { "x", 1 };
     QTest::newRow("entities") << QByteArray("<z:row A='&lt;&amp;&gt;&apos;&quot;' B='2'/>")
-                              << QVariantList{"<&>'\"", 2};
+                              << QVariantList { "<&>'\"", 2 };
     QTest::newRow("white space in values")
-        << QByteArray("<z:row A='a\tb\nc\r\nd' B='3'/>") << QVariantList{"a b c d", 3};
-    QTest::newRow("character references")
-        << QByteArray("<z:row A='&#9;&#x41;&#128512;' B='4'/>")
-        << QVariantList{QString::fromUtf8("\tA😀"), 4};
+        << QByteArray("<z:row A='a\tb\nc\r\nd' B='3'/>") << QVariantList { "a b c d", 3 };
+    QTest::newRow("character references") << QByteArray("<z:row A='&#9;&#x41;&#128512;' B='4'/>")
+                                          << QVariantList { QString::fromUtf8("\tA😀"), 4 };
     QTest::newRow("utf-8") << QByteArray("<z:row A='Città ✓' B='5'/>")
-                           << QVariantList{QString::fromUtf8("Città ✓"), 5};
+                           << QVariantList { QString::fromUtf8("Città ✓"), 5 };
     QTest::newRow("double quotes, blanks")
-        << QByteArray("<z:row  B = \"6\"\n A = \"q'uote\" />") << QVariantList{"q'uote", 6};
-    QTest::newRow("start and end tags") << QByteArray("<z:row A='y' B='7'>\n</z:row >")
-                                        << QVariantList{"y", 7};
-    QTest::newRow("missing is Null") << QByteArray("<z:row B='8'/><z:row A=''/>")
-                                     << QVariantList{null, 8, "", null};
+        << QByteArray("<z:row  B = \"6\"\n A = \"q'uote\" />") << QVariantList { "q'uote", 6 };
+    QTest::newRow("start and end tags")
+        << QByteArray("<z:row A='y' B='7'>\n</z:row >") << QVariantList { "y", 7 };
+    QTest::newRow("missing is Null")
+        << QByteArray("<z:row B='8'/><z:row A=''/>") << QVariantList { null, 8, "", null };
     QTest::newRow("comment") << QByteArray("<!-- note --><z:row A='z' B='9'/>")
-                             << QVariantList{"z", 9};
-    QTest::newRow("undeclared attribute") << QByteArray("<z:row A='u' C='0' B='10'/>")
-                                          << QVariantList{"u", 10};
+                             << QVariantList { "z", 9 };
+    QTest::newRow("undeclared attribute")
+        << QByteArray("<z:row A='u' C='0' B='10'/>") << QVariantList { "u", 10 };
     QTest::newRow("pending insert")
         << QByteArray("<z:row A='i' B='11'/><rs:insert><z:row A='j' B='12'/></rs:insert>")
-        << QVariantList{"i", 11, "j", 12};
-    QTest::newRow("many records") << [] {
-        QByteArray rows;
-        for (int i = 0; i < 3000; ++i)
-            rows += "<z:row A='r" + QByteArray::number(i) + "' B='" + QByteArray::number(i) + "'/>\n";
-        return rows;
-    }() << [] {
-        QVariantList v;
-        for (int i = 0; i < 3000; ++i)
-            v << QStringLiteral("r%1").arg(i) << i;
-        return v;
-    }();
+        << QVariantList { "i", 11, "j", 12 };
+    QTest::newRow("many records") <<
+        [] {
+            QByteArray rows;
+            for (int i = 0; i < 3000; ++i)
+                rows += "<z:row A='r" + QByteArray::number(i) + "' B='" + QByteArray::number(i)
+                    + "'/>\n";
+            return rows;
+        }()
+                                  << [] {
+                                         QVariantList v;
+                                         for (int i = 0; i < 3000; ++i)
+                                             v << QStringLiteral("r%1").arg(i) << i;
+                                         return v;
+                                     }();
 }
 
 void TestRecordsetXml::rowForms()
@@ -476,8 +487,9 @@ void TestRecordsetXml::rowForms()
     QFETCH(QByteArray, rows);
     QFETCH(QVariantList, expected);
     QTemporaryDir dir;
-    const QByteArray fields = "<s:AttributeType name='A'><s:datatype dt:type='string'/></s:AttributeType>"
-                              "<s:AttributeType name='B'><s:datatype dt:type='int'/></s:AttributeType>";
+    const QByteArray fields
+        = "<s:AttributeType name='A'><s:datatype dt:type='string'/></s:AttributeType>"
+          "<s:AttributeType name='B'><s:datatype dt:type='int'/></s:AttributeType>";
     RecordsetPtr rs = openFile(writeFile(dir, QStringLiteral("rows.xml"), document(fields, rows)));
     QCOMPARE(rs->RecordCount(), expected.size() / 2);
     for (int r = 0; r < rs->RecordCount(); ++r) {
@@ -499,44 +511,46 @@ void TestRecordsetXml::malformedInput_data()
     QTest::newRow("not xml") << QByteArray("hello, world");
     QTest::newRow("truncated") << document(idField, "<z:row ID='1'/>").left(200);
     QTest::newRow("wrong root") << QByteArray("<root/>");
-    QTest::newRow("no schema")
-        << QByteArray("<xml xmlns:rs='urn:schemas-microsoft-com:rowset'><rs:data/></xml>");
+    QTest::newRow("no schema") << QByteArray(
+        "<xml xmlns:rs='urn:schemas-microsoft-com:rowset'><rs:data/></xml>");
     QTest::newRow("entity expansion")
         << QByteArray("<?xml version='1.0'?><!DOCTYPE xml [<!ENTITY a 'aaaaaaaaaa'>"
-                      "<!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'><!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;'>]>")
-               + document(idField, "<z:row ID='&c;'/>");
+                      "<!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'><!ENTITY c "
+                      "'&b;&b;&b;&b;&b;&b;&b;&b;'>]>")
+            + document(idField, "<z:row ID='&c;'/>");
     QTest::newRow("external entity")
         << QByteArray("<!DOCTYPE xml [<!ENTITY x SYSTEM 'file:///etc/passwd'>]>")
-               + document("<s:AttributeType name='A'/>", "<z:row A='&x;'/>");
+            + document("<s:AttributeType name='A'/>", "<z:row A='&x;'/>");
     QTest::newRow("rows before schema")
         << QByteArray("<xml xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
                       "<rs:data><z:row A='1'/></rs:data></xml>");
-    QTest::newRow("unknown type")
-        << document("<s:AttributeType name='A'><s:datatype dt:type='matrix'/></s:AttributeType>", "");
+    QTest::newRow("unknown type") << document(
+        "<s:AttributeType name='A'><s:datatype dt:type='matrix'/></s:AttributeType>", "");
     QTest::newRow("field without name") << document("<s:AttributeType rs:number='1'/>", "");
     QTest::newRow("duplicate field")
         << document("<s:AttributeType name='A'/><s:AttributeType name='A'/>", "");
-    QTest::newRow("duplicate real name")
-        << document("<s:AttributeType name='c0' rs:name='X'/><s:AttributeType name='c1' rs:name='x'/>", "");
+    QTest::newRow("duplicate real name") << document(
+        "<s:AttributeType name='c0' rs:name='X'/><s:AttributeType name='c1' rs:name='x'/>", "");
     QTest::newRow("bad integer") << document(idField, "<z:row ID='12x'/>");
     QTest::newRow("integer out of range") << document(idField, "<z:row ID='70000'/>");
-    QTest::newRow("bad hex")
-        << document("<s:AttributeType name='A'><s:datatype dt:type='bin.hex'/></s:AttributeType>",
-                    "<z:row A='abc'/>");
-    QTest::newRow("bad date")
-        << document("<s:AttributeType name='A'><s:datatype dt:type='dateTime'/></s:AttributeType>",
-                    "<z:row A='2001-13-01T00:00:00'/>");
-    QTest::newRow("bad boolean")
-        << document("<s:AttributeType name='A'><s:datatype dt:type='boolean'/></s:AttributeType>",
-                    "<z:row A='yes'/>");
+    QTest::newRow("bad hex") << document(
+        "<s:AttributeType name='A'><s:datatype dt:type='bin.hex'/></s:AttributeType>",
+        "<z:row A='abc'/>");
+    QTest::newRow("bad date") << document(
+        "<s:AttributeType name='A'><s:datatype dt:type='dateTime'/></s:AttributeType>",
+        "<z:row A='2001-13-01T00:00:00'/>");
+    QTest::newRow("bad boolean") << document(
+        "<s:AttributeType name='A'><s:datatype dt:type='boolean'/></s:AttributeType>",
+        "<z:row A='yes'/>");
     QTest::newRow("bad number attribute")
         << document("<s:AttributeType name='A' rs:number='one'/>", "");
-    QTest::newRow("negative size")
-        << document("<s:AttributeType name='A'><s:datatype dt:maxLength='-4'/></s:AttributeType>", "");
+    QTest::newRow("negative size") << document(
+        "<s:AttributeType name='A'><s:datatype dt:maxLength='-4'/></s:AttributeType>", "");
     QTest::newRow("duplicate attribute") << document(idField, "<z:row ID='1' ID='2'/>");
     QTest::newRow("invalid utf-8")
         << document("<s:AttributeType name='A'/>", "<z:row A='\xff\xfe'/>");
-    QTest::newRow("unknown entity") << document("<s:AttributeType name='A'/>", "<z:row A='&foo;'/>");
+    QTest::newRow("unknown entity")
+        << document("<s:AttributeType name='A'/>", "<z:row A='&foo;'/>");
     QTest::newRow("lt in value") << document("<s:AttributeType name='A'/>", "<z:row A='a<b'/>");
     QTest::newRow("control character")
         << document("<s:AttributeType name='A'/>", "<z:row A='a\x01b'/>");
@@ -563,7 +577,8 @@ void TestRecordsetXml::malformedInput()
     QCOMPARE(rs.RecordCount(), 0);
     // A missing file is a different error.
     Recordset other;
-    QVERIFY_TESSERA_ERROR(other.Open(dir.filePath(QStringLiteral("missing.xml"))), adErrOpeningFile);
+    QVERIFY_TESSERA_ERROR(
+        other.Open(dir.filePath(QStringLiteral("missing.xml"))), adErrOpeningFile);
 }
 
 QTEST_GUILESS_MAIN(TestRecordsetXml)

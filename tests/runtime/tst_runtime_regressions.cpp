@@ -28,7 +28,9 @@ QString outcome(const QString &call, const QVariant &value, const QString &expre
             return CStr(IsNumeric(value));
         const QString text = Format(value, expression);
         if (text.size() > 60)
-            return QStringLiteral("%1 chars: %2...%3").arg(text.size()).arg(text.left(8), text.right(8));
+            return QStringLiteral("%1 chars: %2...%3")
+                .arg(text.size())
+                .arg(text.left(8), text.right(8));
         return text;
     } catch (const Error &e) {
         if (e.description().isEmpty())
@@ -37,12 +39,14 @@ QString outcome(const QString &call, const QVariant &value, const QString &expre
     }
 }
 
-QString rep(char c, int n) { return QString(n, QLatin1Char(c)); }
+QString rep(char c, int n)
+{
+    return QString(n, QLatin1Char(c));
+}
 
 } // namespace
 
-class tst_RuntimeRegressions : public QObject
-{
+class tst_RuntimeRegressions : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -64,64 +68,92 @@ void tst_RuntimeRegressions::hostileInput_data()
     const QString loneHigh = QString(QChar(0xD800));
 
     // An exponent too long for an int is tiny or huge, never read as 0.
-    QTest::newRow("Val tiny 11-digit exponent") << "Val" << QVariant("1e-99999999999") << "" << "0";
+    QTest::newRow("Val tiny 11-digit exponent") << "Val" << QVariant("1e-99999999999") << ""
+                                                << "0";
     QTest::newRow("Val tiny negative exponent past int")
-        << "Val" << QVariant("-1e-2147483649") << "" << "0";
-    QTest::newRow("Val huge 11-digit exponent") << "Val" << QVariant("1e+99999999999") << "" << "inf";
-    QTest::newRow("Val huge D exponent") << "Val" << QVariant("-2D999999999999") << "" << "-inf";
-    QTest::newRow("CDbl tiny 11-digit exponent") << "CDbl" << QVariant("1e-99999999999") << "" << "0";
+        << "Val" << QVariant("-1e-2147483649") << ""
+        << "0";
+    QTest::newRow("Val huge 11-digit exponent") << "Val" << QVariant("1e+99999999999") << ""
+                                                << "inf";
+    QTest::newRow("Val huge D exponent") << "Val" << QVariant("-2D999999999999") << ""
+                                         << "-inf";
+    QTest::newRow("CDbl tiny 11-digit exponent") << "CDbl" << QVariant("1e-99999999999") << ""
+                                                 << "0";
     QTest::newRow("IsNumeric tiny 11-digit exponent")
-        << "IsNumeric" << QVariant("1e-99999999999") << "" << "True";
-    QTest::newRow("CBool tiny exponent is False") << "CBool" << QVariant("5E-400") << "" << "False";
-    QTest::newRow("CDbl beyond Double") << "CDbl" << QVariant("1e400") << "" << "error 13";
-    QTest::newRow("IsNumeric beyond Double") << "IsNumeric" << QVariant("1e400") << "" << "False";
+        << "IsNumeric" << QVariant("1e-99999999999") << ""
+        << "True";
+    QTest::newRow("CBool tiny exponent is False") << "CBool" << QVariant("5E-400") << ""
+                                                  << "False";
+    QTest::newRow("CDbl beyond Double") << "CDbl" << QVariant("1e400") << ""
+                                        << "error 13";
+    QTest::newRow("IsNumeric beyond Double") << "IsNumeric" << QVariant("1e400") << ""
+                                             << "False";
     QTest::newRow("Format zero mantissa huge exponent")
-        << "Format" << QVariant("0e99999999999") << "0.00" << "0.00";
+        << "Format" << QVariant("0e99999999999") << "0.00"
+        << "0.00";
 
     // Megabyte texts.
-    QTest::newRow("Val million nines") << "Val" << QVariant(rep('9', 1000000)) << "" << "inf";
+    QTest::newRow("Val million nines") << "Val" << QVariant(rep('9', 1000000)) << ""
+                                       << "inf";
     QTest::newRow("Val million zeros then 1")
-        << "Val" << QVariant("0." + rep('0', 1000000) + "1") << "" << "0";
+        << "Val" << QVariant("0." + rep('0', 1000000) + "1") << ""
+        << "0";
     QTest::newRow("Val 400 digits scaled back")
-        << "Val" << QVariant("1" + rep('0', 400) + "e-500") << "" << "1e-100";
-    QTest::newRow("CDbl million blanks then 1")
-        << "CDbl" << QVariant(rep(' ', 1000000) + "1") << "" << "1";
-    QTest::newRow("Val hexadecimal 100 digits")
-        << "Val" << QVariant("&H" + rep('F', 100)) << "" << "2.5822498780869086e+120";
-    QTest::newRow("CDbl hexadecimal 100 digits")
-        << "CDbl" << QVariant("&H" + rep('F', 100)) << "" << "error 13";
+        << "Val" << QVariant("1" + rep('0', 400) + "e-500") << ""
+        << "1e-100";
+    QTest::newRow("CDbl million blanks then 1") << "CDbl" << QVariant(rep(' ', 1000000) + "1") << ""
+                                                << "1";
+    QTest::newRow("Val hexadecimal 100 digits") << "Val" << QVariant("&H" + rep('F', 100)) << ""
+                                                << "2.5822498780869086e+120";
+    QTest::newRow("CDbl hexadecimal 100 digits") << "CDbl" << QVariant("&H" + rep('F', 100)) << ""
+                                                 << "error 13";
     QTest::newRow("Format million-digit text") << "Format" << QVariant(rep('9', 1000000)) << "0"
                                                << "1000000 chars: 99999999...99999999";
 
     // NULs and lone surrogates end the number; the conversions reject them.
-    QTest::newRow("Val NUL ends the number") << "Val" << QVariant("12" + nul + "3") << "" << "12";
-    QTest::newRow("CDbl NUL") << "CDbl" << QVariant("1" + nul) << "" << "error 13";
-    QTest::newRow("CBool NUL") << "CBool" << QVariant(nul) << "" << "error 13";
-    QTest::newRow("Val lone surrogate") << "Val" << QVariant("7" + loneHigh + "1") << "" << "7";
-    QTest::newRow("CDbl lone surrogate") << "CDbl" << QVariant("1" + loneHigh) << "" << "error 13";
-    QTest::newRow("CBool blank-padded TRUE") << "CBool" << QVariant("  TRUE  ") << "" << "True";
-    QTest::newRow("CBool empty text") << "CBool" << QVariant("") << "" << "error 13";
-    QTest::newRow("CBool Null") << "CBool" << Null() << "" << "error 13";
-    QTest::newRow("CDbl text infinity") << "CDbl" << QVariant("Infinity") << "" << "error 13";
-    QTest::newRow("CDbl text nan") << "CDbl" << QVariant("nan") << "" << "error 13";
-    QTest::newRow("CDbl double minus") << "CDbl" << QVariant("--1") << "" << "error 13";
+    QTest::newRow("Val NUL ends the number") << "Val" << QVariant("12" + nul + "3") << ""
+                                             << "12";
+    QTest::newRow("CDbl NUL") << "CDbl" << QVariant("1" + nul) << ""
+                              << "error 13";
+    QTest::newRow("CBool NUL") << "CBool" << QVariant(nul) << ""
+                               << "error 13";
+    QTest::newRow("Val lone surrogate") << "Val" << QVariant("7" + loneHigh + "1") << ""
+                                        << "7";
+    QTest::newRow("CDbl lone surrogate") << "CDbl" << QVariant("1" + loneHigh) << ""
+                                         << "error 13";
+    QTest::newRow("CBool blank-padded TRUE") << "CBool" << QVariant("  TRUE  ") << ""
+                                             << "True";
+    QTest::newRow("CBool empty text") << "CBool" << QVariant("") << ""
+                                      << "error 13";
+    QTest::newRow("CBool Null") << "CBool" << Null() << ""
+                                << "error 13";
+    QTest::newRow("CDbl text infinity") << "CDbl" << QVariant("Infinity") << ""
+                                        << "error 13";
+    QTest::newRow("CDbl text nan") << "CDbl" << QVariant("nan") << ""
+                                   << "error 13";
+    QTest::newRow("CDbl double minus") << "CDbl" << QVariant("--1") << ""
+                                       << "error 13";
     QTest::newRow("Format text with NUL unchanged")
         << "Format" << QVariant("a" + nul + "b") << "0.00" << QString("a" + nul + "b");
 
     // Non-finite and extreme numbers.
-    QTest::newRow("Format NaN") << "Format" << QVariant(nan) << "0.00" << "NaN";
+    QTest::newRow("Format NaN") << "Format" << QVariant(nan) << "0.00"
+                                << "NaN";
     QTest::newRow("Format infinity in a date expression")
-        << "Format" << QVariant(inf) << "yyyy-mm-dd" << "Infinity";
-    QTest::newRow("Format -infinity") << "Format" << QVariant(-inf) << "#,##0" << "-Infinity";
+        << "Format" << QVariant(inf) << "yyyy-mm-dd"
+        << "Infinity";
+    QTest::newRow("Format -infinity") << "Format" << QVariant(-inf) << "#,##0"
+                                      << "-Infinity";
     QTest::newRow("Format max Double grouped") << "Format" << QVariant(1e308) << "#,##0"
                                                << "411 chars: 100,000,...,000,000";
-    QTest::newRow("Format denormal scientific")
-        << "Format" << QVariant(4.9e-324) << "0.00E+00" << "4.94E-324";
+    QTest::newRow("Format denormal scientific") << "Format" << QVariant(4.9e-324) << "0.00E+00"
+                                                << "4.94E-324";
     QTest::newRow("Format serial beyond the date range")
-        << "Format" << QVariant(1e300) << "dd/mm/yyyy" << "1E+300";
-    QTest::newRow("Format lowest 64-bit") << "Format"
-                                          << QVariant(std::numeric_limits<qint64>::min())
-                                          << "#,##0" << "-9,223,372,036,854,775,808";
+        << "Format" << QVariant(1e300) << "dd/mm/yyyy"
+        << "1E+300";
+    QTest::newRow("Format lowest 64-bit")
+        << "Format" << QVariant(std::numeric_limits<qint64>::min()) << "#,##0"
+        << "-9,223,372,036,854,775,808";
     QTest::newRow("Format highest unsigned 64-bit")
         << "Format" << QVariant(std::numeric_limits<quint64>::max()) << "#,##0"
         << "18,446,744,073,709,551,615";
@@ -129,16 +161,18 @@ void tst_RuntimeRegressions::hostileInput_data()
     // Expressions of absurd size or shape.
     QTest::newRow("Format 100,000 digit placeholders")
         << "Format" << QVariant(1.0) << rep('0', 100000) << "100000 chars: 00000000...00000001";
-    QTest::newRow("Format 100,000 decimals")
-        << "Format" << QVariant(1.5) << "0." + rep('0', 100000) << "100002 chars: 1.500000...00000000";
+    QTest::newRow("Format 100,000 decimals") << "Format" << QVariant(1.5) << "0." + rep('0', 100000)
+                                             << "100002 chars: 1.500000...00000000";
     QTest::newRow("Format 10,000 sections, positive")
         << "Format" << QVariant(1.0) << rep(';', 10000) << "1";
     QTest::newRow("Format 10,000 sections, negative")
         << "Format" << QVariant(-1.0) << rep(';', 10000) << "-1";
     QTest::newRow("Format 400 percent signs")
         << "Format" << QVariant(1.0) << rep('%', 400) << "400 chars: %%%%%%%%...%%%%%%%%";
-    QTest::newRow("Format unbalanced quote") << "Format" << QVariant(1.0) << "\"abc" << "abc";
-    QTest::newRow("Format trailing backslash") << "Format" << QVariant(1.0) << "0\\" << "1";
+    QTest::newRow("Format unbalanced quote") << "Format" << QVariant(1.0) << "\"abc"
+                                             << "abc";
+    QTest::newRow("Format trailing backslash") << "Format" << QVariant(1.0) << "0\\"
+                                               << "1";
     QTest::newRow("Format lone surrogate literal")
         << "Format" << QVariant(1.0) << loneHigh + "0" << QString(loneHigh + "1");
 }

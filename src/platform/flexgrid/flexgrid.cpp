@@ -102,7 +102,10 @@ FlexGrid::~FlexGrid()
 
 // --- dimensions --------------------------------------------------------------------------------
 
-qint32 FlexGrid::Rows() const { return d->model.rows(); }
+qint32 FlexGrid::Rows() const
+{
+    return d->model.rows();
+}
 
 void FlexGrid::setRows(qint32 rows)
 {
@@ -119,7 +122,10 @@ void FlexGrid::setRows(qint32 rows)
     d->layoutChanged();
 }
 
-qint32 FlexGrid::Cols() const { return d->model.cols(); }
+qint32 FlexGrid::Cols() const
+{
+    return d->model.cols();
+}
 
 void FlexGrid::setCols(qint32 cols)
 {
@@ -136,7 +142,10 @@ void FlexGrid::setCols(qint32 cols)
     d->layoutChanged();
 }
 
-qint32 FlexGrid::FixedRows() const { return d->fixedRows; }
+qint32 FlexGrid::FixedRows() const
+{
+    return d->fixedRows;
+}
 
 void FlexGrid::setFixedRows(qint32 fixedRows)
 {
@@ -154,7 +163,10 @@ void FlexGrid::setFixedRows(qint32 fixedRows)
     d->layoutChanged();
 }
 
-qint32 FlexGrid::FixedCols() const { return d->fixedCols; }
+qint32 FlexGrid::FixedCols() const
+{
+    return d->fixedCols;
+}
 
 void FlexGrid::setFixedCols(qint32 fixedCols)
 {
@@ -274,7 +286,10 @@ void FlexGrid::setClip(const QString &clip)
     d->update();
 }
 
-QString FlexGrid::FormatString() const { return d->formatString; }
+QString FlexGrid::FormatString() const
+{
+    return d->formatString;
+}
 
 void FlexGrid::setFormatString(const QString &format)
 {
@@ -290,17 +305,24 @@ void FlexGrid::setFormatString(const QString &format)
     // Refused as a whole before anything changes when the fields would not fit.
     const qint64 fieldCols = colPart.isEmpty() ? 0 : colPart.count(QLatin1Char('|')) + 1;
     const qint64 fieldRows = rowPart.isEmpty() ? 0 : rowPart.count(QLatin1Char('|')) + 1;
-    FlexGridPrivate::checkCapacity(std::max<qint64>(fieldRows, d->model.rows()),
-                                   std::max<qint64>(fieldCols, d->model.cols()));
+    FlexGridPrivate::checkCapacity(
+        std::max<qint64>(fieldRows, d->model.rows()), std::max<qint64>(fieldCols, d->model.cols()));
 
     auto parse = [](QString field, int &alignment) {
         alignment = -1;
         if (!field.isEmpty()) {
             switch (field.at(0).unicode()) {
-            case '<': alignment = FlexGrid::flexAlignLeftCenter; break;
-            case '^': alignment = FlexGrid::flexAlignCenterCenter; break;
-            case '>': alignment = FlexGrid::flexAlignRightCenter; break;
-            default: break;
+            case '<':
+                alignment = FlexGrid::flexAlignLeftCenter;
+                break;
+            case '^':
+                alignment = FlexGrid::flexAlignCenterCenter;
+                break;
+            case '>':
+                alignment = FlexGrid::flexAlignRightCenter;
+                break;
+            default:
+                break;
             }
             if (alignment >= 0)
                 field.remove(0, 1);
@@ -412,7 +434,10 @@ void FlexGrid::setSort(qint16 sortCode)
 
 // --- data --------------------------------------------------------------------------------------
 
-RecordsetPtr FlexGrid::DataSource() const { return d->dataSource; }
+RecordsetPtr FlexGrid::DataSource() const
+{
+    return d->dataSource;
+}
 
 void FlexGrid::setDataSource(const RecordsetPtr &recordset)
 {
@@ -442,13 +467,34 @@ QString FlexGrid::DataField(qint32 band, qint32 col) const
 
 // --- host-container placement ------------------------------------------------------------------
 
-qint32 FlexGrid::hWnd() const { return d->hwnd; }
-bool FlexGrid::Visible() const { return !isHidden(); }
-qint32 FlexGrid::Left() const { return toTwips(x()); }
-void FlexGrid::setLeft(qint32 left) { move(toPixels(left), y()); }
-qint32 FlexGrid::Top() const { return toTwips(y()); }
-void FlexGrid::setTop(qint32 top) { move(x(), toPixels(top)); }
-qint32 FlexGrid::Width() const { return toTwips(width()); }
+qint32 FlexGrid::hWnd() const
+{
+    return d->hwnd;
+}
+bool FlexGrid::Visible() const
+{
+    return !isHidden();
+}
+qint32 FlexGrid::Left() const
+{
+    return toTwips(x());
+}
+void FlexGrid::setLeft(qint32 left)
+{
+    move(toPixels(left), y());
+}
+qint32 FlexGrid::Top() const
+{
+    return toTwips(y());
+}
+void FlexGrid::setTop(qint32 top)
+{
+    move(x(), toPixels(top));
+}
+qint32 FlexGrid::Width() const
+{
+    return toTwips(width());
+}
 
 void FlexGrid::setWidth(qint32 width)
 {
@@ -457,7 +503,10 @@ void FlexGrid::setWidth(qint32 width)
     resize(toPixels(width), height());
 }
 
-qint32 FlexGrid::Height() const { return toTwips(height()); }
+qint32 FlexGrid::Height() const
+{
+    return toTwips(height());
+}
 
 void FlexGrid::setHeight(qint32 height)
 {
@@ -471,11 +520,14 @@ void FlexGrid::Move(qint32 left, qint32 top, qint32 width, qint32 height)
     if (width < -1 || height < -1)
         FlexGridPrivate::invalidValue();
     setGeometry(toPixels(left), top == -1 ? y() : toPixels(top),
-                width == -1 ? this->width() : toPixels(width),
-                height == -1 ? this->height() : toPixels(height));
+        width == -1 ? this->width() : toPixels(width),
+        height == -1 ? this->height() : toPixels(height));
 }
 
-void FlexGrid::SetFocus() { setFocus(Qt::OtherFocusReason); }
+void FlexGrid::SetFocus()
+{
+    setFocus(Qt::OtherFocusReason);
+}
 
 bool FlexGrid::ContainerSetting(qint32 dispId) const
 {

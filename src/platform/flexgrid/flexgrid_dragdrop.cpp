@@ -26,9 +26,12 @@ Qt::DropActions toDropActions(qint32 effects)
 qint32 toEffect(Qt::DropAction action)
 {
     switch (action) {
-    case Qt::CopyAction: return 1;
-    case Qt::MoveAction: return 2;
-    default: return 0;
+    case Qt::CopyAction:
+        return 1;
+    case Qt::MoveAction:
+        return 2;
+    default:
+        return 0;
     }
 }
 

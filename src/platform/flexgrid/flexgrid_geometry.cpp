@@ -174,7 +174,10 @@ void FlexGrid::setRowHeight(qint32 index, qint32 height)
     d->layoutChanged();
 }
 
-qint32 FlexGrid::RowHeightMin() const { return d->rowHeightMin; }
+qint32 FlexGrid::RowHeightMin() const
+{
+    return d->rowHeightMin;
+}
 
 void FlexGrid::setRowHeightMin(qint32 height)
 {
@@ -301,7 +304,10 @@ void FlexGrid::setColPosition(qint32 index, qint32 position)
     d->layoutChanged();
 }
 
-bool FlexGrid::WordWrap() const { return d->wordWrap; }
+bool FlexGrid::WordWrap() const
+{
+    return d->wordWrap;
+}
 
 void FlexGrid::setWordWrap(bool wrap)
 {
@@ -309,7 +315,10 @@ void FlexGrid::setWordWrap(bool wrap)
     d->update();
 }
 
-qint16 FlexGrid::MergeCells() const { return d->mergeCells; }
+qint16 FlexGrid::MergeCells() const
+{
+    return d->mergeCells;
+}
 
 void FlexGrid::setMergeCells(qint16 mode)
 {

@@ -18,33 +18,62 @@ qint16 virtualKeyCode(int key)
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
         return qint16(112 + key - Qt::Key_F1);
     switch (key) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
-    case Qt::Key_Return: case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Asterisk: return 106;
-    case Qt::Key_Plus: return 187;
-    case Qt::Key_Comma: return 188;
-    case Qt::Key_Minus: return 189;
-    case Qt::Key_Period: return 190;
-    case Qt::Key_Slash: return 191;
-    default: return 0;
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Pause:
+        return 19;
+    case Qt::Key_CapsLock:
+        return 20;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    case Qt::Key_Asterisk:
+        return 106;
+    case Qt::Key_Plus:
+        return 187;
+    case Qt::Key_Comma:
+        return 188;
+    case Qt::Key_Minus:
+        return 189;
+    case Qt::Key_Period:
+        return 190;
+    case Qt::Key_Slash:
+        return 191;
+    default:
+        return 0;
     }
 }
 
@@ -216,8 +245,7 @@ bool FlexGrid::viewportEvent(QEvent *event)
 
 namespace {
 
-struct Hit
-{
+struct Hit {
     int x = 0, y = 0; // viewport pixels, x un-mirrored
     int row = -1, col = -1;
 };
@@ -242,7 +270,7 @@ static int colBorderAt(const FlexGridPrivate *d, const Hit &h)
 {
     if (!(d->allowUserResizing & 1) || h.y >= d->fixedHeight())
         return -1;
-    for (int c : {h.col, h.col - 1}) {
+    for (int c : { h.col, h.col - 1 }) {
         if (c < 0 || c >= d->model.cols())
             continue;
         const int edge = d->colX(c) + d->colW(c);
@@ -256,7 +284,7 @@ static int rowBorderAt(const FlexGridPrivate *d, const Hit &h)
 {
     if (!(d->allowUserResizing & 2) || h.x >= d->fixedWidth())
         return -1;
-    for (int r : {h.row, h.row - 1}) {
+    for (int r : { h.row, h.row - 1 }) {
         if (r < 0 || r >= d->model.rows())
             continue;
         const int edge = d->rowY(r) + d->rowH(r);
@@ -267,7 +295,7 @@ static int rowBorderAt(const FlexGridPrivate *d, const Hit &h)
 }
 
 static void raiseMouse(FlexGrid *q, void (FlexGrid::*signal)(qint16 &, qint16 &, float &, float &),
-                       QMouseEvent *event, qint16 button)
+    QMouseEvent *event, qint16 button)
 {
     qint16 shift = shiftMask(event->modifiers());
     const QPointF p = q->viewport()->mapTo(q, event->position().toPoint());
@@ -392,7 +420,7 @@ void FlexGrid::mouseMoveEvent(QMouseEvent *event)
     else if (d->drag == Drag::FixedColsSel)
         d->moveTo(d->row, d->col, r, cols - 1);
     d->ensureVisible(d->drag == Drag::FixedRowsSel ? d->topRow : r,
-                     d->drag == Drag::FixedColsSel ? d->leftCol : c);
+        d->drag == Drag::FixedColsSel ? d->leftCol : c);
 }
 
 void FlexGrid::mouseReleaseEvent(QMouseEvent *event)

@@ -15,31 +15,82 @@ QColor oleColorToQColor(qint32 oleColor, const QPalette &palette)
         QPalette::ColorRole role = QPalette::Base;
         QPalette::ColorGroup group = QPalette::Active;
         switch (c & 0xFFu) {
-        case 0: role = QPalette::Midlight; break;         // scroll bar
-        case 1: role = QPalette::Dark; break;             // desktop
-        case 2: role = QPalette::Highlight; break;        // active caption
-        case 3: role = QPalette::Mid; break;              // inactive caption
-        case 4: role = QPalette::Window; break;           // menu
-        case 5: role = QPalette::Base; break;             // window
-        case 6: role = QPalette::Shadow; break;           // window frame
-        case 7: role = QPalette::WindowText; break;       // menu text
-        case 8: role = QPalette::Text; break;             // window text
-        case 9: role = QPalette::HighlightedText; break;  // caption text
-        case 10: case 11: role = QPalette::Mid; break;    // borders
-        case 12: role = QPalette::Dark; break;            // application workspace
-        case 13: role = QPalette::Highlight; break;
-        case 14: role = QPalette::HighlightedText; break;
-        case 15: role = QPalette::Button; break;          // button face
-        case 16: role = QPalette::Mid; break;             // button shadow
-        case 17: role = QPalette::Text; group = QPalette::Disabled; break; // grey text
-        case 18: role = QPalette::ButtonText; break;
-        case 19: role = QPalette::Text; break;            // inactive caption text
-        case 20: role = QPalette::Light; break;           // button highlight
-        case 21: role = QPalette::Shadow; break;          // 3D dark shadow
-        case 22: role = QPalette::Midlight; break;        // 3D light
-        case 23: role = QPalette::ToolTipText; break;
-        case 24: role = QPalette::ToolTipBase; break;
-        default: break;
+        case 0:
+            role = QPalette::Midlight;
+            break; // scroll bar
+        case 1:
+            role = QPalette::Dark;
+            break; // desktop
+        case 2:
+            role = QPalette::Highlight;
+            break; // active caption
+        case 3:
+            role = QPalette::Mid;
+            break; // inactive caption
+        case 4:
+            role = QPalette::Window;
+            break; // menu
+        case 5:
+            role = QPalette::Base;
+            break; // window
+        case 6:
+            role = QPalette::Shadow;
+            break; // window frame
+        case 7:
+            role = QPalette::WindowText;
+            break; // menu text
+        case 8:
+            role = QPalette::Text;
+            break; // window text
+        case 9:
+            role = QPalette::HighlightedText;
+            break; // caption text
+        case 10:
+        case 11:
+            role = QPalette::Mid;
+            break; // borders
+        case 12:
+            role = QPalette::Dark;
+            break; // application workspace
+        case 13:
+            role = QPalette::Highlight;
+            break;
+        case 14:
+            role = QPalette::HighlightedText;
+            break;
+        case 15:
+            role = QPalette::Button;
+            break; // button face
+        case 16:
+            role = QPalette::Mid;
+            break; // button shadow
+        case 17:
+            role = QPalette::Text;
+            group = QPalette::Disabled;
+            break; // grey text
+        case 18:
+            role = QPalette::ButtonText;
+            break;
+        case 19:
+            role = QPalette::Text;
+            break; // inactive caption text
+        case 20:
+            role = QPalette::Light;
+            break; // button highlight
+        case 21:
+            role = QPalette::Shadow;
+            break; // 3D dark shadow
+        case 22:
+            role = QPalette::Midlight;
+            break; // 3D light
+        case 23:
+            role = QPalette::ToolTipText;
+            break;
+        case 24:
+            role = QPalette::ToolTipBase;
+            break;
+        default:
+            break;
         }
         return palette.color(group, role);
     }
@@ -77,9 +128,10 @@ void FlexGridPrivate::applyFrame()
 
 void FlexGridPrivate::applyScrollBarPolicy()
 {
-    q->setHorizontalScrollBarPolicy((scrollBars & 1) ? Qt::ScrollBarAsNeeded
-                                                     : Qt::ScrollBarAlwaysOff);
-    q->setVerticalScrollBarPolicy((scrollBars & 2) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    q->setHorizontalScrollBarPolicy(
+        (scrollBars & 1) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    q->setVerticalScrollBarPolicy(
+        (scrollBars & 2) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     q->verticalScrollBar()->setTracking(scrollTrack);
     q->horizontalScrollBar()->setTracking(scrollTrack);
 }
@@ -88,19 +140,45 @@ void FlexGridPrivate::applyCursorShape()
 {
     Qt::CursorShape shape = Qt::ArrowCursor;
     switch (mousePointer) {
-    case 2: shape = Qt::CrossCursor; break;
-    case 3: shape = Qt::IBeamCursor; break;
-    case 5: case 15: shape = Qt::SizeAllCursor; break;
-    case 6: shape = Qt::SizeBDiagCursor; break;
-    case 7: shape = Qt::SizeVerCursor; break;
-    case 8: shape = Qt::SizeFDiagCursor; break;
-    case 9: shape = Qt::SizeHorCursor; break;
-    case 10: shape = Qt::UpArrowCursor; break;
-    case 11: shape = Qt::WaitCursor; break;
-    case 12: shape = Qt::ForbiddenCursor; break;
-    case 13: shape = Qt::BusyCursor; break;
-    case 14: shape = Qt::WhatsThisCursor; break;
-    default: break;
+    case 2:
+        shape = Qt::CrossCursor;
+        break;
+    case 3:
+        shape = Qt::IBeamCursor;
+        break;
+    case 5:
+    case 15:
+        shape = Qt::SizeAllCursor;
+        break;
+    case 6:
+        shape = Qt::SizeBDiagCursor;
+        break;
+    case 7:
+        shape = Qt::SizeVerCursor;
+        break;
+    case 8:
+        shape = Qt::SizeFDiagCursor;
+        break;
+    case 9:
+        shape = Qt::SizeHorCursor;
+        break;
+    case 10:
+        shape = Qt::UpArrowCursor;
+        break;
+    case 11:
+        shape = Qt::WaitCursor;
+        break;
+    case 12:
+        shape = Qt::ForbiddenCursor;
+        break;
+    case 13:
+        shape = Qt::BusyCursor;
+        break;
+    case 14:
+        shape = Qt::WhatsThisCursor;
+        break;
+    default:
+        break;
     }
     if (mousePointer == 99 && !mouseIcon.isNull())
         q->viewport()->setCursor(QCursor(mouseIcon));
@@ -111,7 +189,10 @@ void FlexGridPrivate::applyCursorShape()
 // --- colours -----------------------------------------------------------------------------------
 
 #define FLEXGRID_COLOR(Name, field)                                                                \
-    qint32 FlexGrid::Name() const { return d->field; }                                             \
+    qint32 FlexGrid::Name() const                                                                  \
+    {                                                                                              \
+        return d->field;                                                                           \
+    }                                                                                              \
     void FlexGrid::set##Name(qint32 color)                                                         \
     {                                                                                              \
         d->field = color;                                                                          \
@@ -134,7 +215,10 @@ FLEXGRID_COLOR(GridColorFixed, gridColorFixed)
 
 // A setting with values min..max that only needs a repaint.
 #define FLEXGRID_ENUM(Name, field, min, max)                                                       \
-    qint16 FlexGrid::Name() const { return d->field; }                                             \
+    qint16 FlexGrid::Name() const                                                                  \
+    {                                                                                              \
+        return d->field;                                                                           \
+    }                                                                                              \
     void FlexGrid::set##Name(qint16 value)                                                         \
     {                                                                                              \
         if (value < (min) || value > (max))                                                        \
@@ -154,7 +238,10 @@ FLEXGRID_ENUM(RowSizingMode, rowSizingMode, 0, 1)
 
 #undef FLEXGRID_ENUM
 
-qint16 FlexGrid::Appearance() const { return d->appearance; }
+qint16 FlexGrid::Appearance() const
+{
+    return d->appearance;
+}
 
 void FlexGrid::setAppearance(qint16 appearance)
 {
@@ -164,7 +251,10 @@ void FlexGrid::setAppearance(qint16 appearance)
     d->applyFrame();
 }
 
-qint16 FlexGrid::BorderStyle() const { return d->borderStyle; }
+qint16 FlexGrid::BorderStyle() const
+{
+    return d->borderStyle;
+}
 
 void FlexGrid::setBorderStyle(qint16 style)
 {
@@ -174,7 +264,10 @@ void FlexGrid::setBorderStyle(qint16 style)
     d->applyFrame();
 }
 
-qint16 FlexGrid::ScrollBars() const { return d->scrollBars; }
+qint16 FlexGrid::ScrollBars() const
+{
+    return d->scrollBars;
+}
 
 void FlexGrid::setScrollBars(qint16 scrollBars)
 {
@@ -184,7 +277,10 @@ void FlexGrid::setScrollBars(qint16 scrollBars)
     d->applyScrollBarPolicy();
 }
 
-bool FlexGrid::ScrollTrack() const { return d->scrollTrack; }
+bool FlexGrid::ScrollTrack() const
+{
+    return d->scrollTrack;
+}
 
 void FlexGrid::setScrollTrack(bool track)
 {
@@ -192,7 +288,10 @@ void FlexGrid::setScrollTrack(bool track)
     d->applyScrollBarPolicy();
 }
 
-qint16 FlexGrid::MousePointer() const { return d->mousePointer; }
+qint16 FlexGrid::MousePointer() const
+{
+    return d->mousePointer;
+}
 
 void FlexGrid::setMousePointer(qint16 pointer)
 {
@@ -202,7 +301,10 @@ void FlexGrid::setMousePointer(qint16 pointer)
     d->applyCursorShape();
 }
 
-QPixmap FlexGrid::MouseIcon() const { return d->mouseIcon; }
+QPixmap FlexGrid::MouseIcon() const
+{
+    return d->mouseIcon;
+}
 
 void FlexGrid::setMouseIcon(const QPixmap &icon)
 {
@@ -210,7 +312,10 @@ void FlexGrid::setMouseIcon(const QPixmap &icon)
     d->applyCursorShape();
 }
 
-qint16 FlexGrid::OLEDropMode() const { return d->oleDropMode; }
+qint16 FlexGrid::OLEDropMode() const
+{
+    return d->oleDropMode;
+}
 
 void FlexGrid::setOLEDropMode(qint16 mode)
 {
@@ -221,7 +326,10 @@ void FlexGrid::setOLEDropMode(qint16 mode)
     viewport()->setAcceptDrops(mode == 1);
 }
 
-bool FlexGrid::RightToLeft() const { return d->rightToLeft; }
+bool FlexGrid::RightToLeft() const
+{
+    return d->rightToLeft;
+}
 
 void FlexGrid::setRightToLeft(bool rightToLeft)
 {
@@ -242,7 +350,10 @@ QPixmap FlexGrid::Picture() const
     return pixmap;
 }
 
-bool FlexGrid::Redraw() const { return d->redraw; }
+bool FlexGrid::Redraw() const
+{
+    return d->redraw;
+}
 
 void FlexGrid::setRedraw(bool redraw)
 {
@@ -257,7 +368,10 @@ void FlexGrid::setRedraw(bool redraw)
 
 // --- fonts -------------------------------------------------------------------------------------
 
-QFont FlexGrid::Font() const { return d->font; }
+QFont FlexGrid::Font() const
+{
+    return d->font;
+}
 
 void FlexGrid::setFont(const QFont &font)
 {
@@ -266,7 +380,10 @@ void FlexGrid::setFont(const QFont &font)
     d->layoutChanged();
 }
 
-float FlexGrid::FontWidth() const { return d->fontWidth; }
+float FlexGrid::FontWidth() const
+{
+    return d->fontWidth;
+}
 
 void FlexGrid::setFontWidth(float width)
 {
@@ -276,7 +393,10 @@ void FlexGrid::setFontWidth(float width)
     d->update();
 }
 
-QFont FlexGrid::FontFixed() const { return d->fontFixed ? *d->fontFixed : d->font; }
+QFont FlexGrid::FontFixed() const
+{
+    return d->fontFixed ? *d->fontFixed : d->font;
+}
 
 void FlexGrid::setFontFixed(const QFont &font)
 {

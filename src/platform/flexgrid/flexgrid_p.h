@@ -25,7 +25,10 @@ inline qint32 toTwips(qint64 pixels)
 {
     return qint32(std::clamp<qint64>(pixels * TwipsPerPixel, INT32_MIN, INT32_MAX));
 }
-inline int toPixels(qint32 twips) { return int((qint64(twips) + TwipsPerPixel / 2) / TwipsPerPixel); }
+inline int toPixels(qint32 twips)
+{
+    return int((qint64(twips) + TwipsPerPixel / 2) / TwipsPerPixel);
+}
 
 // Error numbers of the classic grid.
 enum FlexGridError : int {
@@ -42,8 +45,7 @@ enum FlexGridError : int {
 constexpr qint64 MaxGridCells = qint64(1) << 27;
 constexpr qint64 MaxGridCols = qint64(1) << 20;
 
-class FlexGridPrivate
-{
+class FlexGridPrivate {
 public:
     explicit FlexGridPrivate(FlexGrid *grid);
 
@@ -109,11 +111,11 @@ public:
     bool clickPending = false;
 
     // --- checks (throw tessera::Error, state unchanged) ---
-    void checkCell(int r, int c) const;       // 381
-    void checkRowIndex(int r) const;          // 381
-    void checkColIndex(int c) const;          // 381
-    void checkRowValue(int r) const;          // 30009
-    void checkColValue(int c) const;          // 30010
+    void checkCell(int r, int c) const; // 381
+    void checkRowIndex(int r) const; // 381
+    void checkColIndex(int c) const; // 381
+    void checkRowValue(int r) const; // 30009
+    void checkColValue(int c) const; // 30010
     static void checkAlignment(int a, int max = 9);
     static void invalidValue();
     // Error 7 when a grid of rows x cols would exceed the limits above.
@@ -138,7 +140,7 @@ public:
     // Row or column under a viewport point (-1 when outside the cells).
     int rowAtY(int y) const;
     int colAtX(int x) const; // x already un-mirrored
-    int lastVisibleRow() const;  // last row drawn (partly) in the viewport
+    int lastVisibleRow() const; // last row drawn (partly) in the viewport
     int lastVisibleCol() const;
     int lastFullyVisibleRow() const;
     int lastFullyVisibleCol() const;
@@ -148,7 +150,7 @@ public:
     // --- cursor and selection ---
     CellRange selection() const; // normalized Row..RowSel x Col..ColSel
     CellRange shownSelection() const; // as highlighted (SelectionMode widens it)
-    CellRange fillRange() const;      // cells a Cell* write reaches
+    CellRange fillRange() const; // cells a Cell* write reaches
     // Moves the cursor and selection, raising LeaveCell/EnterCell/RowColChange/SelChange.
     void moveTo(int r, int c, int rs, int cs);
     void ensureVisible(int r, int c);

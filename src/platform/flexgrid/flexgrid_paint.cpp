@@ -6,8 +6,8 @@
 // paintEvent -> for each region, each visible cell -> paintCell (a cell or a merged range).
 #include "flexgrid_p.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 #include <vector>
 
@@ -35,12 +35,23 @@ bool mapSymbolFont(QString &text, QFont &font)
                 ch = QChar(0x2612); // crossed box
         } else {
             switch (u) {
-            case 0xAB: ch = QChar(0x2194); break; // left-right arrow
-            case 0xAC: ch = QChar(0x2190); break;
-            case 0xAD: ch = QChar(0x2191); break; // up arrow
-            case 0xAE: ch = QChar(0x2192); break;
-            case 0xAF: ch = QChar(0x2193); break; // down arrow
-            default: break;
+            case 0xAB:
+                ch = QChar(0x2194);
+                break; // left-right arrow
+            case 0xAC:
+                ch = QChar(0x2190);
+                break;
+            case 0xAD:
+                ch = QChar(0x2191);
+                break; // up arrow
+            case 0xAE:
+                ch = QChar(0x2192);
+                break;
+            case 0xAF:
+                ch = QChar(0x2193);
+                break; // down arrow
+            default:
+                break;
             }
         }
     }
@@ -52,15 +63,39 @@ Qt::Alignment qtAlignment(int code, const QString &text, bool rightToLeft)
 {
     Qt::Alignment h = Qt::AlignLeft, v = Qt::AlignVCenter;
     switch (code) {
-    case 0: h = Qt::AlignLeft; v = Qt::AlignTop; break;
-    case 1: h = Qt::AlignLeft; break;
-    case 2: h = Qt::AlignLeft; v = Qt::AlignBottom; break;
-    case 3: h = Qt::AlignHCenter; v = Qt::AlignTop; break;
-    case 4: h = Qt::AlignHCenter; break;
-    case 5: h = Qt::AlignHCenter; v = Qt::AlignBottom; break;
-    case 6: h = Qt::AlignRight; v = Qt::AlignTop; break;
-    case 7: h = Qt::AlignRight; break;
-    case 8: h = Qt::AlignRight; v = Qt::AlignBottom; break;
+    case 0:
+        h = Qt::AlignLeft;
+        v = Qt::AlignTop;
+        break;
+    case 1:
+        h = Qt::AlignLeft;
+        break;
+    case 2:
+        h = Qt::AlignLeft;
+        v = Qt::AlignBottom;
+        break;
+    case 3:
+        h = Qt::AlignHCenter;
+        v = Qt::AlignTop;
+        break;
+    case 4:
+        h = Qt::AlignHCenter;
+        break;
+    case 5:
+        h = Qt::AlignHCenter;
+        v = Qt::AlignBottom;
+        break;
+    case 6:
+        h = Qt::AlignRight;
+        v = Qt::AlignTop;
+        break;
+    case 7:
+        h = Qt::AlignRight;
+        break;
+    case 8:
+        h = Qt::AlignRight;
+        v = Qt::AlignBottom;
+        break;
     default: {
         // General: numbers to the right, text to the left.
         // Longer texts are not worth a locale parse on every paint (a megabyte took seconds).
@@ -92,8 +127,7 @@ QRect alignedBox(const QRect &cell, const QSize &size, Qt::Alignment a)
 
 } // namespace
 
-struct PaintContext
-{
+struct PaintContext {
     QPainter *p;
     CellRange selection;
     bool highlightOn;
@@ -106,12 +140,12 @@ static void paintCell(const FlexGridPrivate *d, const PaintContext &ctx, const C
     const detail::GridModel &m = d->model;
     const bool fixed = r < d->fixedRows || c < d->fixedCols;
     const bool containsCurrent = d->row >= range.row1 && d->row <= range.row2
-                                 && d->col >= range.col1 && d->col <= range.col2;
+        && d->col >= range.col1 && d->col <= range.col2;
     const CellRange &s = ctx.selection;
-    const bool inSelection = r <= s.row2 && range.row2 >= s.row1 && c <= s.col2
-                             && range.col2 >= s.col1;
-    const bool selected = !fixed && ctx.highlightOn && inSelection
-                          && !(containsCurrent && d->focusRect != 0);
+    const bool inSelection
+        = r <= s.row2 && range.row2 >= s.row1 && c <= s.col2 && range.col2 >= s.col1;
+    const bool selected
+        = !fixed && ctx.highlightOn && inSelection && !(containsCurrent && d->focusRect != 0);
 
     QRect rect = d->rangeRect(range);
     if (rect.width() <= 0 || rect.height() <= 0)
@@ -163,8 +197,8 @@ static void paintCell(const FlexGridPrivate *d, const PaintContext &ctx, const C
             else if (code == FlexGrid::flexAlignTile)
                 p.drawTiledPixmap(inner, pic);
             else
-                p.drawPixmap(alignedBox(inner, pic.size(), qtAlignment(code, {}, d->rightToLeft)),
-                             pic);
+                p.drawPixmap(
+                    alignedBox(inner, pic.size(), qtAlignment(code, {}, d->rightToLeft)), pic);
             p.restore();
         }
     }
@@ -198,8 +232,8 @@ static void paintCell(const FlexGridPrivate *d, const PaintContext &ctx, const C
         const QRect textRect = inner.adjusted(3, 1, -3, -1);
         // Laying out a megabyte text takes seconds and shows a few dozen characters: draw only
         // what could fit, from the side the alignment shows.
-        const qint64 visible = 256
-            + qint64(std::max(textRect.width(), 0)) * std::max(textRect.height(), 0) / 8;
+        const qint64 visible
+            = 256 + qint64(std::max(textRect.width(), 0)) * std::max(textRect.height(), 0) / 8;
         if (text.size() > visible) {
             if (align & Qt::AlignRight)
                 text = text.right(visible);
@@ -257,18 +291,17 @@ void FlexGrid::paintEvent(QPaintEvent *event)
     if (rows == 0 || cols == 0)
         return;
 
-    PaintContext ctx{&p, d->shownSelection(),
-                     d->highLight == 1 || (d->highLight == 2 && hasFocus())};
+    PaintContext ctx { &p, d->shownSelection(),
+        d->highLight == 1 || (d->highLight == 2 && hasFocus()) };
     const int fh = d->fixedHeight(), fw = d->fixedWidth();
     const int lastRow = d->lastVisibleRow(), lastCol = d->lastVisibleCol();
-    struct Span
-    {
+    struct Span {
         int first, last, from, to; // index range and pixel range
     };
-    const Span rowSpans[2] = {{0, d->fixedRows - 1, 0, fh},
-                              {d->topRow, lastRow, fh, all.height()}};
-    const Span colSpans[2] = {{0, d->fixedCols - 1, 0, fw},
-                              {d->leftCol, lastCol, fw, all.width()}};
+    const Span rowSpans[2]
+        = { { 0, d->fixedRows - 1, 0, fh }, { d->topRow, lastRow, fh, all.height() } };
+    const Span colSpans[2]
+        = { { 0, d->fixedCols - 1, 0, fw }, { d->leftCol, lastCol, fw, all.width() } };
 
     // Scrolling cells first, frozen cells over them.
     for (int ri = 1; ri >= 0; --ri) {
@@ -292,12 +325,12 @@ void FlexGrid::paintEvent(QPaintEvent *event)
             };
             for (int r = rs.first; r <= rs.last; ++r) {
                 for (int c = cs.first; c <= cs.last; ++c) {
-                    CellRange range{r, c, r, c};
+                    CellRange range { r, c, r, c };
                     if (d->mergeCells != 0) {
                         if (inDrawn(r, c))
                             continue;
-                        range = d->model.mergedRange(r, c, d->mergeCells, d->fixedRows,
-                                                     d->fixedCols);
+                        range
+                            = d->model.mergedRange(r, c, d->mergeCells, d->fixedRows, d->fixedCols);
                         if (range.row1 != range.row2 || range.col1 != range.col2)
                             drawn.push_back(range);
                     }

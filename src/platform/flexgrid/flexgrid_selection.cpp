@@ -13,8 +13,8 @@ namespace tessera {
 
 CellRange FlexGridPrivate::selection() const
 {
-    return {std::min(row, rowSel), std::min(col, colSel), std::max(row, rowSel),
-            std::max(col, colSel)};
+    return { std::min(row, rowSel), std::min(col, colSel), std::max(row, rowSel),
+        std::max(col, colSel) };
 }
 
 CellRange FlexGridPrivate::shownSelection() const
@@ -34,7 +34,7 @@ CellRange FlexGridPrivate::fillRange() const
 {
     if (fillStyle == 1)
         return shownSelection();
-    return {row, col, row, col};
+    return { row, col, row, col };
 }
 
 // --- cursor moves ------------------------------------------------------------------------------
@@ -192,7 +192,10 @@ void FlexGrid::scrollContentsBy(int, int)
 
 // --- public members ----------------------------------------------------------------------------
 
-qint32 FlexGrid::Row() const { return d->row; }
+qint32 FlexGrid::Row() const
+{
+    return d->row;
+}
 
 void FlexGrid::setRow(qint32 row)
 {
@@ -200,7 +203,10 @@ void FlexGrid::setRow(qint32 row)
     d->moveTo(row, d->col, row, d->col);
 }
 
-qint32 FlexGrid::Col() const { return d->col; }
+qint32 FlexGrid::Col() const
+{
+    return d->col;
+}
 
 void FlexGrid::setCol(qint32 col)
 {
@@ -208,7 +214,10 @@ void FlexGrid::setCol(qint32 col)
     d->moveTo(d->row, col, d->row, col);
 }
 
-qint32 FlexGrid::RowSel() const { return d->rowSel; }
+qint32 FlexGrid::RowSel() const
+{
+    return d->rowSel;
+}
 
 void FlexGrid::setRowSel(qint32 rowSel)
 {
@@ -216,7 +225,10 @@ void FlexGrid::setRowSel(qint32 rowSel)
     d->moveTo(d->row, d->col, rowSel, d->colSel);
 }
 
-qint32 FlexGrid::ColSel() const { return d->colSel; }
+qint32 FlexGrid::ColSel() const
+{
+    return d->colSel;
+}
 
 void FlexGrid::setColSel(qint32 colSel)
 {
@@ -224,7 +236,10 @@ void FlexGrid::setColSel(qint32 colSel)
     d->moveTo(d->row, d->col, d->rowSel, colSel);
 }
 
-qint32 FlexGrid::TopRow() const { return d->topRow; }
+qint32 FlexGrid::TopRow() const
+{
+    return d->topRow;
+}
 
 void FlexGrid::setTopRow(qint32 topRow)
 {
@@ -232,7 +247,10 @@ void FlexGrid::setTopRow(qint32 topRow)
     d->setTopLeft(topRow, d->leftCol);
 }
 
-qint32 FlexGrid::LeftCol() const { return d->leftCol; }
+qint32 FlexGrid::LeftCol() const
+{
+    return d->leftCol;
+}
 
 void FlexGrid::setLeftCol(qint32 leftCol)
 {
@@ -240,10 +258,19 @@ void FlexGrid::setLeftCol(qint32 leftCol)
     d->setTopLeft(d->topRow, leftCol);
 }
 
-qint32 FlexGrid::MouseRow() const { return d->mouseRow; }
-qint32 FlexGrid::MouseCol() const { return d->mouseCol; }
+qint32 FlexGrid::MouseRow() const
+{
+    return d->mouseRow;
+}
+qint32 FlexGrid::MouseCol() const
+{
+    return d->mouseCol;
+}
 
-qint16 FlexGrid::SelectionMode() const { return d->selectionMode; }
+qint16 FlexGrid::SelectionMode() const
+{
+    return d->selectionMode;
+}
 
 void FlexGrid::setSelectionMode(qint16 mode)
 {
@@ -253,10 +280,19 @@ void FlexGrid::setSelectionMode(qint16 mode)
     d->update();
 }
 
-bool FlexGrid::AllowBigSelection() const { return d->allowBigSelection; }
-void FlexGrid::setAllowBigSelection(bool allow) { d->allowBigSelection = allow; }
+bool FlexGrid::AllowBigSelection() const
+{
+    return d->allowBigSelection;
+}
+void FlexGrid::setAllowBigSelection(bool allow)
+{
+    d->allowBigSelection = allow;
+}
 
-qint16 FlexGrid::HighLight() const { return d->highLight; }
+qint16 FlexGrid::HighLight() const
+{
+    return d->highLight;
+}
 
 void FlexGrid::setHighLight(qint16 highLight)
 {
@@ -266,7 +302,10 @@ void FlexGrid::setHighLight(qint16 highLight)
     d->update();
 }
 
-qint16 FlexGrid::FocusRect() const { return d->focusRect; }
+qint16 FlexGrid::FocusRect() const
+{
+    return d->focusRect;
+}
 
 void FlexGrid::setFocusRect(qint16 focusRect)
 {
@@ -276,7 +315,10 @@ void FlexGrid::setFocusRect(qint16 focusRect)
     d->update();
 }
 
-qint16 FlexGrid::FillStyle() const { return d->fillStyle; }
+qint16 FlexGrid::FillStyle() const
+{
+    return d->fillStyle;
+}
 
 void FlexGrid::setFillStyle(qint16 fillStyle)
 {

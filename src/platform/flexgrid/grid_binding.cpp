@@ -74,7 +74,10 @@ void GridModel::unbind()
     ++d->version;
 }
 
-RecordsetPtr GridModel::boundRecordset() const { return d->recordset; }
+RecordsetPtr GridModel::boundRecordset() const
+{
+    return d->recordset;
+}
 
 QString GridModel::dataField(int col) const
 {

@@ -19,10 +19,10 @@ bool contains(const CellRange &r, int row, int col)
     return row >= r.row1 && row <= r.row2 && col >= r.col1 && col <= r.col2;
 }
 
-template<class V>
-auto lowerRow(V &v, int row)
+template<class V> auto lowerRow(V &v, int row)
 {
-    return std::lower_bound(v.begin(), v.end(), row, [](const auto &c, int r) { return c.row < r; });
+    return std::lower_bound(
+        v.begin(), v.end(), row, [](const auto &c, int r) { return c.row < r; });
 }
 
 // Where column c goes when column `from` moves to `to`.
@@ -83,9 +83,9 @@ void GridFormats::Layers::ensureIndex() const
 
 void GridFormats::Layers::dropDead()
 {
-    ranges.erase(std::remove_if(ranges.begin(), ranges.end(),
-                                [](const Range &g) { return g.value == kDead; }),
-                 ranges.end());
+    ranges.erase(std::remove_if(
+                     ranges.begin(), ranges.end(), [](const Range &g) { return g.value == kDead; }),
+        ranges.end());
     deadRanges = 0;
     indexed = false;
 }
@@ -104,7 +104,7 @@ void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &val
         if (it != col.end() && it->row == range.row1)
             it->value = v;
         else
-            col.insert(it, Cell{range.row1, v});
+            col.insert(it, Cell { range.row1, v });
         return;
     }
     // Older layers hidden entirely by the new one can go. A short range can only cover short
@@ -132,7 +132,7 @@ void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &val
         auto &col = l.cells[size_t(c)];
         col.erase(lowerRow(col, range.row1), lowerRow(col, range.row2 + 1));
     }
-    l.ranges.push_back(Range{range, v});
+    l.ranges.push_back(Range { range, v });
     if (l.deadRanges > 64 && l.deadRanges * 2 > l.ranges.size())
         l.dropDead();
     else
@@ -181,7 +181,7 @@ QVariant GridFormats::get(int row, int col, CellAttr attr) const
 void GridFormats::clear()
 {
     for (auto &l : m_layers)
-        l = Layers{};
+        l = Layers {};
 }
 
 bool GridFormats::isEmpty() const
@@ -259,11 +259,11 @@ void GridFormats::moveCol(int from, int to)
             if (l.cells.size() <= size_t(hi))
                 l.cells.resize(size_t(hi) + 1);
             if (from < to)
-                std::rotate(l.cells.begin() + from, l.cells.begin() + from + 1,
-                            l.cells.begin() + to + 1);
+                std::rotate(
+                    l.cells.begin() + from, l.cells.begin() + from + 1, l.cells.begin() + to + 1);
             else
-                std::rotate(l.cells.begin() + to, l.cells.begin() + from,
-                            l.cells.begin() + from + 1);
+                std::rotate(
+                    l.cells.begin() + to, l.cells.begin() + from, l.cells.begin() + from + 1);
         }
         std::vector<Range> out;
         out.reserve(l.ranges.size());

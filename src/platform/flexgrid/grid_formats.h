@@ -15,8 +15,7 @@
 
 namespace tessera::detail {
 
-class GridFormats
-{
+class GridFormats {
 public:
     void set(const CellRange &range, CellAttr attr, const QVariant &value);
     QVariant get(int row, int col, CellAttr attr) const;
@@ -34,21 +33,18 @@ public:
     qint64 entryCount() const;
 
 private:
-    struct Range
-    {
+    struct Range {
         CellRange r;
         std::uint32_t value;
     };
-    struct Cell
-    {
+    struct Cell {
         int row;
         std::uint32_t value;
     };
     static constexpr std::uint32_t kDead = 0xFFFFFFFFu; // a removed range's value
-    static constexpr int kBlockRows = 64;                // ranges up to this tall are "short"
+    static constexpr int kBlockRows = 64; // ranges up to this tall are "short"
     static bool isShort(const CellRange &r) { return r.row2 - r.row1 < kBlockRows; }
-    struct Layers
-    {
+    struct Layers {
         std::vector<Range> ranges; // oldest first
         size_t deadRanges = 0;
         std::vector<std::vector<Cell>> cells; // per column, sorted by row

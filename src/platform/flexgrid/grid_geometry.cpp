@@ -7,11 +7,10 @@
 namespace tessera::detail {
 
 namespace {
-template<class V>
-auto lowerIndex(V &v, int index)
+template<class V> auto lowerIndex(V &v, int index)
 {
-    return std::lower_bound(v.begin(), v.end(), index,
-                            [](const auto &o, int i) { return o.index < i; });
+    return std::lower_bound(
+        v.begin(), v.end(), index, [](const auto &o, int i) { return o.index < i; });
 }
 } // namespace
 
@@ -48,7 +47,7 @@ void GridSizes::setSize(int index, int size)
     } else {
         if (size < 0)
             return;
-        m_overrides.insert(it, Override{index, size});
+        m_overrides.insert(it, Override { index, size });
     }
     touch(pos);
 }

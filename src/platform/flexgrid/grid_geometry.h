@@ -8,8 +8,7 @@
 
 namespace tessera::detail {
 
-class GridSizes
-{
+class GridSizes {
 public:
     int count() const { return m_count; }
     void setCount(int count);
@@ -32,11 +31,14 @@ public:
     void move(int from, int to);
     // Entries first.. take the sizes of first + order[i].
     void permute(int first, const std::vector<int> &order);
-    void clear() { m_overrides.clear(); m_dirtyFrom = 0; }
+    void clear()
+    {
+        m_overrides.clear();
+        m_dirtyFrom = 0;
+    }
 
 private:
-    struct Override
-    {
+    struct Override {
         int index;
         int size;
     };

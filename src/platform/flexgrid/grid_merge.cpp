@@ -12,9 +12,7 @@
 namespace tessera::detail {
 
 namespace {
-template<class P>
-struct MergeContext
-{
+template<class P> struct MergeContext {
     const P *d;
     const GridModel *model;
     int mode, fixedRows, fixedCols;
@@ -85,9 +83,10 @@ struct MergeContext
 };
 } // namespace
 
-CellRange GridModel::mergedRange(int row, int col, int mergeCells, int fixedRows, int fixedCols) const
+CellRange GridModel::mergedRange(
+    int row, int col, int mergeCells, int fixedRows, int fixedCols) const
 {
-    CellRange single{row, col, row, col};
+    CellRange single { row, col, row, col };
     if (mergeCells < 1 || mergeCells > 4 || !d->inRange(row, col))
         return single;
 
@@ -95,7 +94,7 @@ CellRange GridModel::mergedRange(int row, int col, int mergeCells, int fixedRows
     const quint64 stamp = d->recordset ? d->recordset->ChangeStamp() : 0;
     if (cache.version != d->version || cache.stamp != stamp || cache.mode != mergeCells
         || cache.fixedRows != fixedRows || cache.fixedCols != fixedCols) {
-        cache = Private::MergeCache{};
+        cache = Private::MergeCache {};
         cache.version = d->version;
         cache.stamp = stamp;
         cache.mode = mergeCells;
@@ -104,9 +103,9 @@ CellRange GridModel::mergedRange(int row, int col, int mergeCells, int fixedRows
     }
     auto &run = cache.runs[col & 63];
     if (run.col == col && row >= run.row1 && row <= run.row2)
-        return CellRange{run.row1, col, run.row2, col};
+        return CellRange { run.row1, col, run.row2, col };
 
-    MergeContext<Private> m{d.get(), this, mergeCells, fixedRows, fixedCols};
+    MergeContext<Private> m { d.get(), this, mergeCells, fixedRows, fixedCols };
     CellRange r = single;
     m.horizontalRun(row, col, r.col1, r.col2);
     while (r.row1 > 0 && m.continues(r.row1 - 1, r.col1, r.col2))
@@ -116,7 +115,7 @@ CellRange GridModel::mergedRange(int row, int col, int mergeCells, int fixedRows
 
     // Painting asks for every visible cell of a long vertical run; remember the last one.
     if (r.col1 == r.col2 && r.row2 - r.row1 >= 8)
-        run = {col, r.row1, r.row2};
+        run = { col, r.row1, r.row2 };
     return r;
 }
 

@@ -16,8 +16,7 @@ CellRange normalized(CellRange r)
     return r;
 }
 
-template<class V>
-void rotateOne(V &v, int from, int to)
+template<class V> void rotateOne(V &v, int from, int to)
 {
     if (from < to)
         std::rotate(v.begin() + from, v.begin() + from + 1, v.begin() + to + 1);
@@ -56,13 +55,22 @@ void GridModel::Private::permuteRows(int first, const std::vector<int> &order)
     ++version;
 }
 
-GridModel::GridModel() : d(std::make_unique<Private>()) {}
+GridModel::GridModel()
+    : d(std::make_unique<Private>())
+{
+}
 GridModel::~GridModel() = default;
 
 // ---- dimensions ----------------------------------------------------------------------------
 
-int GridModel::rows() const { return d->rows(); }
-int GridModel::cols() const { return d->cols(); }
+int GridModel::rows() const
+{
+    return d->rows();
+}
+int GridModel::cols() const
+{
+    return d->cols();
+}
 
 void GridModel::setRows(int rows)
 {
@@ -191,14 +199,29 @@ QVariant GridModel::format(int row, int col, CellAttr attr) const
     return d->formats.get(row, col, attr);
 }
 
-void GridModel::clearFormats() { d->formats.clear(); }
+void GridModel::clearFormats()
+{
+    d->formats.clear();
+}
 
 // ---- geometry ------------------------------------------------------------------------------
 
-int GridModel::colWidth(int col) const { return d->colSizes.size(col); }
-void GridModel::setColWidth(int col, int width) { d->colSizes.setSize(col, width); }
-int GridModel::rowHeight(int row) const { return d->rowSizes.size(row); }
-void GridModel::setRowHeight(int row, int height) { d->rowSizes.setSize(row, height); }
+int GridModel::colWidth(int col) const
+{
+    return d->colSizes.size(col);
+}
+void GridModel::setColWidth(int col, int width)
+{
+    d->colSizes.setSize(col, width);
+}
+int GridModel::rowHeight(int row) const
+{
+    return d->rowSizes.size(row);
+}
+void GridModel::setRowHeight(int row, int height)
+{
+    d->rowSizes.setSize(row, height);
+}
 
 int GridModel::effectiveColWidth(int col, int defaultWidth) const
 {

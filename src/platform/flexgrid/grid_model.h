@@ -22,26 +22,25 @@ using RecordsetPtr = std::shared_ptr<Recordset>;
 namespace tessera::detail {
 
 // Inclusive rectangle of cells; normalized (row1 <= row2, col1 <= col2) by the model.
-struct CellRange
-{
+struct CellRange {
     int row1 = 0, col1 = 0, row2 = 0, col2 = 0;
 };
 
 // The per-cell formats a FlexGrid stores (its Cell* members).
 enum class CellAttr {
-    BackColor,        // qint32 OLE colour
-    ForeColor,        // qint32 OLE colour
-    Alignment,        // int, flexAlign* code
-    TextStyle,        // int
-    Picture,          // QPixmap
+    BackColor, // qint32 OLE colour
+    ForeColor, // qint32 OLE colour
+    Alignment, // int, flexAlign* code
+    TextStyle, // int
+    Picture, // QPixmap
     PictureAlignment, // int
-    FontName,         // QString
-    FontSize,         // float
-    FontBold,         // bool
-    FontItalic,       // bool
-    FontUnderline,    // bool
-    FontStrikeThrough,// bool
-    FontWidth,        // float
+    FontName, // QString
+    FontSize, // float
+    FontBold, // bool
+    FontItalic, // bool
+    FontUnderline, // bool
+    FontStrikeThrough, // bool
+    FontWidth, // float
     Count
 };
 
@@ -60,8 +59,7 @@ enum SortCode {
     SortCustom = 9,
 };
 
-class GridModel
-{
+class GridModel {
 public:
     GridModel();
     ~GridModel();
@@ -137,7 +135,7 @@ public:
     // number of a text ("." decimal point; a bound cell's typed value); generic sorts put
     // numbers before texts; texts compare by UTF-16 code units (5/6 after case folding).
     void sortRows(int first, int last, int keyCol1, int keyCol2, int code,
-                  const std::function<int(int row1, int row2)> &compare = {});
+        const std::function<int(int row1, int row2)> &compare = {});
 
     // Binding: data rows read through to the record set's current view, field k in column
     // fixedCols + k and view record n (1-based) in row fixedRows + n - 1. Header row 0 gets the

@@ -11,10 +11,8 @@
 
 namespace tessera::detail {
 
-struct GridModel::Private
-{
-    struct ColInfo
-    {
+struct GridModel::Private {
+    struct ColInfo {
         int alignment = 9;
         int fixedAlignment = -1;
         qint32 data = 0;
@@ -27,8 +25,8 @@ struct GridModel::Private
     GridSizes rowSizes;
     GridSizes colSizes;
     std::vector<ColInfo> colInfo;
-    std::vector<qint32> rowData;  // empty until a row gets data
-    std::vector<char> mergeRows;  // empty until a row merges
+    std::vector<qint32> rowData; // empty until a row gets data
+    std::vector<char> mergeRows; // empty until a row merges
 
     // Binding: rowSource[r] is the 0-based view index row r reads through to, -1 for none.
     RecordsetPtr recordset;
@@ -38,13 +36,11 @@ struct GridModel::Private
 
     // Bumped by every change of text or merge flags; keys the merge cache.
     quint64 version = 0;
-    struct MergeCache
-    {
+    struct MergeCache {
         quint64 version = ~quint64(0);
         quint64 stamp = 0; // the bound record set's change stamp
         int mode = -1, fixedRows = -1, fixedCols = -1;
-        struct Run
-        {
+        struct Run {
             int col = -1, row1 = 0, row2 = -1;
         };
         Run runs[64]; // the last long vertical run found per column (col % 64)

@@ -78,19 +78,20 @@ double leadingNumber(QStringView s, bool *whole)
     return value;
 }
 
-int threeWay(double a, double b) { return a < b ? -1 : (b < a ? 1 : 0); }
+int threeWay(double a, double b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
 
 // One key column's values for the rows being sorted.
-struct KeyColumn
-{
+struct KeyColumn {
     std::vector<double> numbers;
     std::vector<char> isNumber; // generic sort only
     std::vector<QString> texts;
 };
 
 // Bottom-up merge sort: stable, and safe whatever a host's compare callback answers.
-template<class Greater>
-void mergeSort(std::vector<int> &order, Greater greater)
+template<class Greater> void mergeSort(std::vector<int> &order, Greater greater)
 {
     const size_t n = order.size();
     std::vector<int> tmp(n);
@@ -111,9 +112,8 @@ void mergeSort(std::vector<int> &order, Greater greater)
 
 } // namespace
 
-
 void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code,
-                         const std::function<int(int, int)> &compare)
+    const std::function<int(int, int)> &compare)
 {
     if (first > last)
         std::swap(first, last);
@@ -149,8 +149,8 @@ void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code
     // and no trouble with the user's decimal separator.
     auto numberAt = [&](int row, int col, bool *whole) -> double {
         if (d->text.handle(row, col) == GridTextStore::kNone && d->readsThrough(row, col)) {
-            const QVariant v = d->recordset->ViewValue(d->rowSource[size_t(row)],
-                                                       d->colInfo[size_t(col)].field);
+            const QVariant v
+                = d->recordset->ViewValue(d->rowSource[size_t(row)], d->colInfo[size_t(col)].field);
             if (isNumberTypeId(v.typeId())) {
                 if (whole)
                     *whole = true;
@@ -215,13 +215,13 @@ void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code
         // One numeric key: sort (value, index) pairs, cache-friendly.
         std::vector<std::pair<double, int>> pairs(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i)
-            pairs[size_t(i)] = {keys[0].numbers[size_t(i)], i};
+            pairs[size_t(i)] = { keys[0].numbers[size_t(i)], i };
         if (descending)
             std::stable_sort(pairs.begin(), pairs.end(),
-                             [](const auto &a, const auto &b) { return b.first < a.first; });
+                [](const auto &a, const auto &b) { return b.first < a.first; });
         else
             std::stable_sort(pairs.begin(), pairs.end(),
-                             [](const auto &a, const auto &b) { return a.first < b.first; });
+                [](const auto &a, const auto &b) { return a.first < b.first; });
         for (int i = 0; i < n; ++i)
             order[size_t(i)] = pairs[size_t(i)].second;
     } else {

@@ -15,10 +15,22 @@ constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << 20) - 1;
 constexpr std::uint64_t kChunkMask = (std::uint64_t(1) << 22) - 1;
 constexpr std::uint64_t kLengthMask = 0xFFFF;
 
-bool isInline(std::uint64_t h) { return h & GridTextStore::kInlineFlag; }
-bool isBig(std::uint64_t h) { return !isInline(h) && (h & GridTextStore::kBigFlag); }
-bool isArena(std::uint64_t h) { return h != 0 && !(h & (GridTextStore::kInlineFlag | GridTextStore::kBigFlag)); }
-std::uint32_t arenaLength(std::uint64_t h) { return std::uint32_t((h >> 42) & kLengthMask); }
+bool isInline(std::uint64_t h)
+{
+    return h & GridTextStore::kInlineFlag;
+}
+bool isBig(std::uint64_t h)
+{
+    return !isInline(h) && (h & GridTextStore::kBigFlag);
+}
+bool isArena(std::uint64_t h)
+{
+    return h != 0 && !(h & (GridTextStore::kInlineFlag | GridTextStore::kBigFlag));
+}
+std::uint32_t arenaLength(std::uint64_t h)
+{
+    return std::uint32_t((h >> 42) & kLengthMask);
+}
 } // namespace
 
 GridTextStore::GridTextStore() = default;
@@ -111,8 +123,8 @@ std::uint64_t GridTextStore::store(QStringView text)
         // The chunk's tail stays unused; count it as garbage so compaction can reclaim it.
         if (!m_chunks.empty())
             m_garbageChars += m_chunks.back().capacity - m_chunks.back().used;
-        std::uint32_t cap = m_chunks.empty() ? kFirstChunk
-                                             : std::min(kMaxChunk, m_chunks.back().capacity * 2);
+        std::uint32_t cap
+            = m_chunks.empty() ? kFirstChunk : std::min(kMaxChunk, m_chunks.back().capacity * 2);
         Chunk chunk;
         chunk.data.reset(new char16_t[cap]);
         chunk.capacity = cap;
@@ -145,7 +157,8 @@ std::uint64_t &GridTextStore::slot(int row, int col)
     if (size_t(row) >= column.size()) {
         // Grow by doubling, but never past the grid's rows: a filled column holds exactly them.
         if (size_t(row) >= column.capacity())
-            column.reserve(std::min(size_t(m_rows), std::max(size_t(row) + 1, 2 * column.capacity())));
+            column.reserve(
+                std::min(size_t(m_rows), std::max(size_t(row) + 1, 2 * column.capacity())));
         column.resize(size_t(row) + 1, kNone);
     }
     return column[size_t(row)];
@@ -199,7 +212,8 @@ void GridTextStore::moveCol(int from, int to)
     if (from == to)
         return;
     if (from < to)
-        std::rotate(m_columns.begin() + from, m_columns.begin() + from + 1, m_columns.begin() + to + 1);
+        std::rotate(
+            m_columns.begin() + from, m_columns.begin() + from + 1, m_columns.begin() + to + 1);
     else
         std::rotate(m_columns.begin() + to, m_columns.begin() + from, m_columns.begin() + from + 1);
 }

@@ -12,8 +12,7 @@
 
 namespace tessera::detail {
 
-class GridTextStore
-{
+class GridTextStore {
 public:
     // Handle 0: nothing written. kWrittenEmpty: an empty text that was written on purpose (it hides
     // a bound record's value).
@@ -57,8 +56,7 @@ public:
     qint64 memoryUsage() const;
 
 private:
-    struct Chunk
-    {
+    struct Chunk {
         std::unique_ptr<char16_t[]> data;
         std::uint32_t capacity = 0;
         std::uint32_t used = 0;

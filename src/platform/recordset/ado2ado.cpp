@@ -16,10 +16,20 @@ void copyCell(const Column &src, int from, Column &dst, int to)
     if (src.kind == dst.kind && src.def.type == dst.def.type) {
         const size_t f = size_t(from);
         switch (src.kind) {
-        case Kind::Int: case Kind::Currency: case Kind::Date: dst.setInt(to, src.ints[f]); return;
-        case Kind::Real: dst.setReal(to, src.reals[f]); return;
-        case Kind::Text: dst.setText(to, src.text(from)); return;
-        case Kind::Bytes: dst.setBytes(to, src.bytes[f]); return;
+        case Kind::Int:
+        case Kind::Currency:
+        case Kind::Date:
+            dst.setInt(to, src.ints[f]);
+            return;
+        case Kind::Real:
+            dst.setReal(to, src.reals[f]);
+            return;
+        case Kind::Text:
+            dst.setText(to, src.text(from));
+            return;
+        case Kind::Bytes:
+            dst.setBytes(to, src.bytes[f]);
+            return;
         }
     }
     // A value the destination does not accept leaves the field empty.
@@ -46,7 +56,9 @@ void ADO2ADO(const RecordsetPtr &rcsO, RecordsetPtr &rcsD, bool vCopyData, bool 
             });
     }
     if (AddRowsIndex)
-        skipOnError([&] { rcsD->Fields().Append(QStringLiteral("RowIndex"), adBigInt, 0, adFldUnspecified); });
+        skipOnError([&] {
+            rcsD->Fields().Append(QStringLiteral("RowIndex"), adBigInt, 0, adFldUnspecified);
+        });
     skipOnError([&] { rcsD->Open(); });
 
     if (vCopyData && clone && rcsD->State() == adStateOpen) {

@@ -16,16 +16,15 @@ namespace tessera::detail {
 enum class Op { Eq, Ne, Lt, Gt, Le, Ge, Like, IsNull, NotNull };
 enum class LikeMode { Exact, Prefix, Suffix, Contains, Any };
 
-struct CriteriaNode
-{
+struct CriteriaNode {
     enum Type { And, Or, Leaf } type = Leaf;
     std::vector<std::unique_ptr<CriteriaNode>> kids;
     // leaf
     int column = -1;
     Op op = Op::Eq;
     double number = 0; // Int, Real and Currency (scaled) fields
-    qint64 units = 0;  // Date fields
-    QString text;      // Text fields
+    qint64 units = 0; // Date fields
+    QString text; // Text fields
     LikeMode like = LikeMode::Exact;
 };
 
@@ -33,8 +32,7 @@ namespace {
 
 enum class LitType { Number, String, Date, Null, True, False };
 
-struct Literal
-{
+struct Literal {
     LitType type;
     QString text;
 };
@@ -44,10 +42,13 @@ struct Literal
     raise(adErrInvalidArgument, what);
 }
 
-class Parser
-{
+class Parser {
 public:
-    Parser(const QString &text, const Table &table) : s(text), t(table) {}
+    Parser(const QString &text, const Table &table)
+        : s(text)
+        , t(table)
+    {
+    }
 
     std::unique_ptr<CriteriaNode> parse()
     {
@@ -78,7 +79,7 @@ private:
     static bool isWordChar(QChar c)
     {
         return !(c.isSpace() || c == u'(' || c == u')' || c == u'=' || c == u'<' || c == u'>'
-                 || c == u'\'' || c == u'"' || c == u'#' || c == u'[' || c == u']');
+            || c == u'\'' || c == u'"' || c == u'#' || c == u'[' || c == u']');
     }
 
     // The next word without consuming it (empty at a symbol or the end).
@@ -101,8 +102,8 @@ private:
         return false;
     }
 
-    std::unique_ptr<CriteriaNode> join(CriteriaNode::Type type, std::unique_ptr<CriteriaNode> a,
-                                       std::unique_ptr<CriteriaNode> b)
+    std::unique_ptr<CriteriaNode> join(
+        CriteriaNode::Type type, std::unique_ptr<CriteriaNode> a, std::unique_ptr<CriteriaNode> b)
     {
         if (a->type == type) {
             a->kids.push_back(std::move(b));
@@ -177,12 +178,30 @@ private:
         if (i < s.size()) {
             const QChar c = s[i];
             const QChar n = i + 1 < s.size() ? s[i + 1] : QChar();
-            if (c == u'=') { ++i; return Op::Eq; }
-            if (c == u'<' && n == u'>') { i += 2; return Op::Ne; }
-            if (c == u'<' && n == u'=') { i += 2; return Op::Le; }
-            if (c == u'>' && n == u'=') { i += 2; return Op::Ge; }
-            if (c == u'<') { ++i; return Op::Lt; }
-            if (c == u'>') { ++i; return Op::Gt; }
+            if (c == u'=') {
+                ++i;
+                return Op::Eq;
+            }
+            if (c == u'<' && n == u'>') {
+                i += 2;
+                return Op::Ne;
+            }
+            if (c == u'<' && n == u'=') {
+                i += 2;
+                return Op::Le;
+            }
+            if (c == u'>' && n == u'=') {
+                i += 2;
+                return Op::Ge;
+            }
+            if (c == u'<') {
+                ++i;
+                return Op::Lt;
+            }
+            if (c == u'>') {
+                ++i;
+                return Op::Gt;
+            }
         }
         if (acceptKeyword(QLatin1String("LIKE")))
             return Op::Like;
@@ -223,27 +242,27 @@ private:
             syntax(QStringLiteral("A value is missing at the end of the criteria."));
         const QChar c = s[i];
         if (c == u'\'' || c == u'"')
-            return {LitType::String, quoted(c)};
+            return { LitType::String, quoted(c) };
         if (c == u'#') {
             const qsizetype end = s.indexOf(u'#', i + 1);
             if (end < 0)
                 syntax(QStringLiteral("A closing # is missing around a date in the criteria."));
-            Literal l{LitType::Date, s.mid(i + 1, end - i - 1)};
+            Literal l { LitType::Date, s.mid(i + 1, end - i - 1) };
             i = end + 1;
             return l;
         }
         const QStringView w = peekWord();
         if (w.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0) {
             i += w.size();
-            return {LitType::Null, {}};
+            return { LitType::Null, {} };
         }
         if (w.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0) {
             i += w.size();
-            return {LitType::True, {}};
+            return { LitType::True, {} };
         }
         if (w.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) {
             i += w.size();
-            return {LitType::False, {}};
+            return { LitType::False, {} };
         }
         bool ok = false;
         QLocale::c().toDouble(w, &ok);
@@ -251,7 +270,7 @@ private:
             syntax(QStringLiteral("'%1' is not a value; put text in quotes and dates in #.")
                        .arg(w.toString()));
         i += w.size();
-        return {LitType::Number, w.toString()};
+        return { LitType::Number, w.toString() };
     }
 
     std::unique_ptr<CriteriaNode> parseComparison()
@@ -260,9 +279,9 @@ private:
         const int col = t.findColumn(name);
         if (col < 0)
             raise(adErrInvalidArgument,
-                  QStringLiteral("The criteria name the field '%1', which the record set does not "
-                                 "have.")
-                      .arg(name));
+                QStringLiteral("The criteria name the field '%1', which the record set does not "
+                               "have.")
+                    .arg(name));
         auto node = std::make_unique<CriteriaNode>();
         node->column = col;
         node->op = parseOp();
@@ -277,9 +296,12 @@ private:
     {
         ok = true;
         switch (lit.type) {
-        case LitType::Number: return QLocale::c().toDouble(lit.text, &ok);
-        case LitType::True: return c.def.type == adBoolean ? 1 : -1;
-        case LitType::False: return 0;
+        case LitType::Number:
+            return QLocale::c().toDouble(lit.text, &ok);
+        case LitType::True:
+            return c.def.type == adBoolean ? 1 : -1;
+        case LitType::False:
+            return 0;
         case LitType::String: {
             const QString v = lit.text.trimmed();
             double d = QLocale::c().toDouble(v, &ok);
@@ -296,7 +318,9 @@ private:
             }
             return d;
         }
-        default: ok = false; return 0;
+        default:
+            ok = false;
+            return 0;
         }
     }
 
@@ -312,7 +336,8 @@ private:
                 n.op = Op::NotNull;
                 return;
             }
-            syntax(QStringLiteral("Null can only be compared with = or <> (field '%1').").arg(field));
+            syntax(
+                QStringLiteral("Null can only be compared with = or <> (field '%1').").arg(field));
         }
         if (n.op == Op::Like) {
             if (c.kind != Kind::Text || (lit.type != LitType::String))
@@ -332,9 +357,9 @@ private:
                            .arg(field));
             n.text = p;
             n.like = p.isEmpty() && (lead || trail) ? LikeMode::Any
-                     : lead && trail                ? LikeMode::Contains
-                     : lead                         ? LikeMode::Suffix
-                     : trail                        ? LikeMode::Prefix
+                : lead && trail                     ? LikeMode::Contains
+                : lead                              ? LikeMode::Suffix
+                : trail                             ? LikeMode::Prefix
                                                     : LikeMode::Exact;
             return;
         }
@@ -368,9 +393,9 @@ private:
             }
             break;
         case Kind::Text:
-            n.text = lit.type == LitType::True    ? QStringLiteral("True")
-                     : lit.type == LitType::False ? QStringLiteral("False")
-                                                  : lit.text;
+            n.text = lit.type == LitType::True ? QStringLiteral("True")
+                : lit.type == LitType::False   ? QStringLiteral("False")
+                                               : lit.text;
             break;
         case Kind::Bytes:
             ok = false;
@@ -383,8 +408,8 @@ private:
 };
 
 template<class T, class Cmp>
-void scan(const std::vector<T> &data, T lit, const Column &c, int first, int count, quint8 *out,
-          Cmp cmp)
+void scan(
+    const std::vector<T> &data, T lit, const Column &c, int first, int count, quint8 *out, Cmp cmp)
 {
     const T *d = data.data() + first;
     for (int k = 0; k < count; ++k)
@@ -395,17 +420,30 @@ void scan(const std::vector<T> &data, T lit, const Column &c, int first, int cou
 }
 
 template<class T>
-void scanOp(Op op, const std::vector<T> &data, T lit, const Column &c, int first, int count,
-            quint8 *out)
+void scanOp(
+    Op op, const std::vector<T> &data, T lit, const Column &c, int first, int count, quint8 *out)
 {
     switch (op) {
-    case Op::Eq: scan(data, lit, c, first, count, out, [](T a, T b) { return a == b; }); break;
-    case Op::Ne: scan(data, lit, c, first, count, out, [](T a, T b) { return a != b; }); break;
-    case Op::Lt: scan(data, lit, c, first, count, out, [](T a, T b) { return a < b; }); break;
-    case Op::Gt: scan(data, lit, c, first, count, out, [](T a, T b) { return a > b; }); break;
-    case Op::Le: scan(data, lit, c, first, count, out, [](T a, T b) { return a <= b; }); break;
-    case Op::Ge: scan(data, lit, c, first, count, out, [](T a, T b) { return a >= b; }); break;
-    default: break;
+    case Op::Eq:
+        scan(data, lit, c, first, count, out, [](T a, T b) { return a == b; });
+        break;
+    case Op::Ne:
+        scan(data, lit, c, first, count, out, [](T a, T b) { return a != b; });
+        break;
+    case Op::Lt:
+        scan(data, lit, c, first, count, out, [](T a, T b) { return a < b; });
+        break;
+    case Op::Gt:
+        scan(data, lit, c, first, count, out, [](T a, T b) { return a > b; });
+        break;
+    case Op::Le:
+        scan(data, lit, c, first, count, out, [](T a, T b) { return a <= b; });
+        break;
+    case Op::Ge:
+        scan(data, lit, c, first, count, out, [](T a, T b) { return a >= b; });
+        break;
+    default:
+        break;
     }
 }
 
@@ -434,13 +472,26 @@ void evalLeaf(const CriteriaNode &n, const Table &t, int first, int count, quint
                 const double v = double(d[k]);
                 bool r = false;
                 switch (n.op) {
-                case Op::Eq: r = v == lit; break;
-                case Op::Ne: r = v != lit; break;
-                case Op::Lt: r = v < lit; break;
-                case Op::Gt: r = v > lit; break;
-                case Op::Le: r = v <= lit; break;
-                case Op::Ge: r = v >= lit; break;
-                default: break;
+                case Op::Eq:
+                    r = v == lit;
+                    break;
+                case Op::Ne:
+                    r = v != lit;
+                    break;
+                case Op::Lt:
+                    r = v < lit;
+                    break;
+                case Op::Gt:
+                    r = v > lit;
+                    break;
+                case Op::Le:
+                    r = v <= lit;
+                    break;
+                case Op::Ge:
+                    r = v >= lit;
+                    break;
+                default:
+                    break;
                 }
                 out[k] = quint8(r && !c.isNull(first + k));
             }
@@ -461,22 +512,45 @@ void evalLeaf(const CriteriaNode &n, const Table &t, int first, int count, quint
             bool r = false;
             if (n.op == Op::Like) {
                 switch (n.like) {
-                case LikeMode::Exact: r = compareNoCase(v, lit) == 0; break;
-                case LikeMode::Prefix: r = v.startsWith(lit, Qt::CaseInsensitive); break;
-                case LikeMode::Suffix: r = v.endsWith(lit, Qt::CaseInsensitive); break;
-                case LikeMode::Contains: r = v.contains(lit, Qt::CaseInsensitive); break;
-                case LikeMode::Any: r = true; break;
+                case LikeMode::Exact:
+                    r = compareNoCase(v, lit) == 0;
+                    break;
+                case LikeMode::Prefix:
+                    r = v.startsWith(lit, Qt::CaseInsensitive);
+                    break;
+                case LikeMode::Suffix:
+                    r = v.endsWith(lit, Qt::CaseInsensitive);
+                    break;
+                case LikeMode::Contains:
+                    r = v.contains(lit, Qt::CaseInsensitive);
+                    break;
+                case LikeMode::Any:
+                    r = true;
+                    break;
                 }
             } else {
                 const int cmp = compareNoCase(v, lit);
                 switch (n.op) {
-                case Op::Eq: r = cmp == 0; break;
-                case Op::Ne: r = cmp != 0; break;
-                case Op::Lt: r = cmp < 0; break;
-                case Op::Gt: r = cmp > 0; break;
-                case Op::Le: r = cmp <= 0; break;
-                case Op::Ge: r = cmp >= 0; break;
-                default: break;
+                case Op::Eq:
+                    r = cmp == 0;
+                    break;
+                case Op::Ne:
+                    r = cmp != 0;
+                    break;
+                case Op::Lt:
+                    r = cmp < 0;
+                    break;
+                case Op::Gt:
+                    r = cmp > 0;
+                    break;
+                case Op::Le:
+                    r = cmp <= 0;
+                    break;
+                case Op::Ge:
+                    r = cmp >= 0;
+                    break;
+                default:
+                    break;
                 }
             }
             out[k] = quint8(r);
@@ -560,9 +634,9 @@ std::vector<SortKey> parseSort(const QString &text, const Table &table)
         key.column = table.findColumn(name);
         if (key.column < 0)
             raise(adErrInvalidArgument,
-                  QStringLiteral("The sort names the field '%1', which the record set does not "
-                                 "have.")
-                      .arg(name));
+                QStringLiteral("The sort names the field '%1', which the record set does not "
+                               "have.")
+                    .arg(name));
         skip();
         const qsizetype start = i;
         while (i < n && text[i].isLetter())
@@ -577,7 +651,8 @@ std::vector<SortKey> parseSort(const QString &text, const Table &table)
         if (i == n)
             break;
         if (text[i] != u',')
-            syntax(QStringLiteral("A comma is expected at position %1 of the sort text.").arg(i + 1));
+            syntax(
+                QStringLiteral("A comma is expected at position %1 of the sort text.").arg(i + 1));
         ++i;
     }
     return keys;
@@ -585,18 +660,16 @@ std::vector<SortKey> parseSort(const QString &text, const Table &table)
 
 namespace {
 
-template<class K>
-struct Item
-{
+template<class K> struct Item {
     K key;
     int null; // 1 when the key is Null, so Null sorts first
     int row;
-    int ord;  // position before sorting, for stability
+    int ord; // position before sorting, for stability
 };
 
 template<class K>
 void sortByFirstKey(std::vector<int> &rows, const Table &t, const std::vector<SortKey> &keys,
-                    const std::vector<K> &data)
+    const std::vector<K> &data)
 {
     const Column &c = t.columns[size_t(keys[0].column)];
     const bool desc = keys[0].descending;
@@ -604,7 +677,7 @@ void sortByFirstKey(std::vector<int> &rows, const Table &t, const std::vector<So
     for (size_t k = 0; k < rows.size(); ++k) {
         const int r = rows[k];
         const bool null = c.isNull(r);
-        items[k] = Item<K>{null ? K() : data[size_t(r)], null ? 1 : 0, r, int(k)};
+        items[k] = Item<K> { null ? K() : data[size_t(r)], null ? 1 : 0, r, int(k) };
     }
     // First by the extracted key alone, then each run of equal keys by the other keys: the
     // costly comparisons stay inside short runs.
@@ -629,7 +702,7 @@ void sortByFirstKey(std::vector<int> &rows, const Table &t, const std::vector<So
         for (size_t lo = 0; lo < items.size();) {
             size_t hi = lo + 1;
             while (hi < items.size() && items[hi].null == items[lo].null
-                   && !(items[hi].key < items[lo].key) && !(items[lo].key < items[hi].key))
+                && !(items[hi].key < items[lo].key) && !(items[lo].key < items[hi].key))
                 ++hi;
             if (hi - lo > 1)
                 std::stable_sort(items.begin() + qptrdiff(lo), items.begin() + qptrdiff(hi), rest);

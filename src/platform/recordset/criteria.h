@@ -11,8 +11,7 @@ namespace tessera::detail {
 
 struct CriteriaNode;
 
-class Criteria
-{
+class Criteria {
 public:
     // Parses the criteria text; raises 3001 naming the fault (syntax, unknown field, a value the
     // field's type cannot compare with).
@@ -27,8 +26,7 @@ private:
     std::unique_ptr<CriteriaNode> root;
 };
 
-struct SortKey
-{
+struct SortKey {
     int column = -1;
     bool descending = false;
 };

@@ -132,7 +132,7 @@ void RecordsetPrivate::setFieldValue(int field, const QVariant &value)
     }
     if (editMode == adEditInProgress
         && std::none_of(originals.begin(), originals.end(),
-                        [field](const auto &o) { return o.first == field; }))
+            [field](const auto &o) { return o.first == field; }))
         originals.emplace_back(field, before);
     ++table->version;
 }
@@ -176,12 +176,30 @@ const FieldDef &defOf(const RecordsetPrivate &d, int index)
 }
 } // namespace
 
-QString Field::Name() const { return defOf(*m_rs->d, m_index).name; }
-DataTypeEnum Field::Type() const { return defOf(*m_rs->d, m_index).type; }
-qint32 Field::DefinedSize() const { return defOf(*m_rs->d, m_index).definedSize; }
-qint32 Field::Attributes() const { return defOf(*m_rs->d, m_index).attributes; }
-quint8 Field::Precision() const { return defOf(*m_rs->d, m_index).precision; }
-quint8 Field::NumericScale() const { return defOf(*m_rs->d, m_index).scale; }
+QString Field::Name() const
+{
+    return defOf(*m_rs->d, m_index).name;
+}
+DataTypeEnum Field::Type() const
+{
+    return defOf(*m_rs->d, m_index).type;
+}
+qint32 Field::DefinedSize() const
+{
+    return defOf(*m_rs->d, m_index).definedSize;
+}
+qint32 Field::Attributes() const
+{
+    return defOf(*m_rs->d, m_index).attributes;
+}
+quint8 Field::Precision() const
+{
+    return defOf(*m_rs->d, m_index).precision;
+}
+quint8 Field::NumericScale() const
+{
+    return defOf(*m_rs->d, m_index).scale;
+}
 
 QVariant Field::Value() const
 {
@@ -233,10 +251,10 @@ void Fields::Append(const QString &name, DataTypeEnum type, qint32 definedSize, 
         raise(adErrIllegalOperation, QStringLiteral("Fields can be appended only before Open."));
     if (name.isEmpty() || !isKnownType(int(type)) || definedSize < 0)
         raise(adErrInvalidArgument,
-              QStringLiteral("Field '%1' of type %2 and size %3 cannot be appended.")
-                  .arg(name)
-                  .arg(int(type))
-                  .arg(definedSize));
+            QStringLiteral("Field '%1' of type %2 and size %3 cannot be appended.")
+                .arg(name)
+                .arg(int(type))
+                .arg(definedSize));
     for (const FieldDef &f : d.pending)
         if (f.name.compare(name, Qt::CaseInsensitive) == 0)
             raise(adErrObjectInCollection, QStringLiteral("(field '%1')").arg(name));
@@ -250,7 +268,10 @@ void Fields::Append(const QString &name, DataTypeEnum type, qint32 definedSize, 
 
 // ---- Recordset ----------------------------------------------------------------------------
 
-Recordset::Recordset() : d(std::make_unique<RecordsetPrivate>()) {}
+Recordset::Recordset()
+    : d(std::make_unique<RecordsetPrivate>())
+{
+}
 Recordset::~Recordset() = default;
 
 void Recordset::Open(const QString &source, const QString &connection)
@@ -365,9 +386,9 @@ void Recordset::setAbsolutePosition(int position)
     d->sync();
     if (position < 1 || position > int(d->view.size()))
         raise(adErrInvalidArgument,
-              QStringLiteral("Position %1 is outside the %2 visible records.")
-                  .arg(position)
-                  .arg(d->view.size()));
+            QStringLiteral("Position %1 is outside the %2 visible records.")
+                .arg(position)
+                .arg(d->view.size()));
     d->moveTo(position - 1);
 }
 
@@ -499,7 +520,7 @@ void Recordset::setFilter(const QVariant &criteria)
         const double n = criteria.toDouble(&ok);
         if (!ok || n != 0)
             raise(adErrInvalidArgument,
-                  QStringLiteral("A filter is criteria text, an empty text or 0."));
+                QStringLiteral("A filter is criteria text, an empty text or 0."));
     }
     std::shared_ptr<const Criteria> compiled;
     if (!text.isEmpty())

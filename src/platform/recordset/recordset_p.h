@@ -12,10 +12,9 @@
 
 namespace tessera {
 
-struct RecordsetPrivate
-{
-    std::vector<detail::FieldDef> pending;  // fields appended before Open
-    std::shared_ptr<detail::Table> table;   // null while closed
+struct RecordsetPrivate {
+    std::vector<detail::FieldDef> pending; // fields appended before Open
+    std::shared_ptr<detail::Table> table; // null while closed
 
     std::shared_ptr<const detail::Criteria> filter;
     QString filterText;
@@ -28,7 +27,7 @@ struct RecordsetPrivate
     mutable int seenRows = 0;
     mutable quint64 seenDeleteVersion = 0;
     mutable quint64 viewStamp = 0;
-    mutable int pos = 0;               // index in view; -1 is BOF, view.size() is EOF
+    mutable int pos = 0; // index in view; -1 is BOF, view.size() is EOF
     mutable bool currentDeleted = false;
 
     EditModeEnum editMode = adEditNone;

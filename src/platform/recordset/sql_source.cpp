@@ -19,8 +19,7 @@ namespace {
 
 QAtomicInteger<quint64> connectionCounter;
 
-struct Target
-{
+struct Target {
     QString driver;
     QString database;
     QString host;
@@ -65,22 +64,50 @@ FieldDef fieldFor(const QSqlField &f)
     d.name = f.name();
     const int len = f.length() > 0 ? f.length() : 0;
     switch (f.metaType().id()) {
-    case QMetaType::Bool: d.type = adBoolean; break;
-    case QMetaType::Short: case QMetaType::UChar: case QMetaType::SChar: case QMetaType::Char:
+    case QMetaType::Bool:
+        d.type = adBoolean;
+        break;
+    case QMetaType::Short:
+    case QMetaType::UChar:
+    case QMetaType::SChar:
+    case QMetaType::Char:
         d.type = adSmallInt;
         break;
-    case QMetaType::Int: case QMetaType::UShort: d.type = adInteger; break;
-    case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Long:
+    case QMetaType::Int:
+    case QMetaType::UShort:
+        d.type = adInteger;
+        break;
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
     case QMetaType::ULong:
         d.type = adBigInt;
         break;
-    case QMetaType::Float: d.type = adSingle; break;
-    case QMetaType::Double: d.type = adDouble; break;
-    case QMetaType::QDate: case QMetaType::QTime: d.type = adDate; break;
-    case QMetaType::QDateTime: d.type = adDBTimeStamp; break;
-    case QMetaType::QByteArray: d.type = adVarBinary; d.definedSize = len; break;
-    case QMetaType::QUuid: d.type = adGUID; break;
-    default: d.type = adVarWChar; d.definedSize = len; break;
+    case QMetaType::Float:
+        d.type = adSingle;
+        break;
+    case QMetaType::Double:
+        d.type = adDouble;
+        break;
+    case QMetaType::QDate:
+    case QMetaType::QTime:
+        d.type = adDate;
+        break;
+    case QMetaType::QDateTime:
+        d.type = adDBTimeStamp;
+        break;
+    case QMetaType::QByteArray:
+        d.type = adVarBinary;
+        d.definedSize = len;
+        break;
+    case QMetaType::QUuid:
+        d.type = adGUID;
+        break;
+    default:
+        d.type = adVarWChar;
+        d.definedSize = len;
+        break;
     }
     d.attributes = adFldUpdatable;
     if (f.requiredStatus() != QSqlField::Required)
@@ -120,7 +147,8 @@ void store(Column &c, int row, const QVariant &v)
         if (id == QMetaType::QString) {
             QString s = v.toString();
             if (c.def.type != adGUID) {
-                if (s.size() > c.def.definedSize && c.def.definedSize >= 0 && c.def.type == adVarWChar)
+                if (s.size() > c.def.definedSize && c.def.definedSize >= 0
+                    && c.def.type == adVarWChar)
                     c.def.definedSize = qint32(s.size()); // sizes of untyped text are learnt
                 c.setText(row, s);
                 return;
@@ -149,8 +177,8 @@ std::shared_ptr<Table> loadSql(const QString &query, const QString &connection)
     if (query.trimmed().isEmpty())
         raise(adErrInvalidArgument, QStringLiteral("The query is empty."));
     const Target target = parseConnection(connection);
-    const QString name =
-        QStringLiteral("tessera_recordset_%1").arg(connectionCounter.fetchAndAddRelaxed(1));
+    const QString name
+        = QStringLiteral("tessera_recordset_%1").arg(connectionCounter.fetchAndAddRelaxed(1));
     auto table = std::make_shared<Table>();
     QString failure;
     int failNumber = 0;
@@ -191,7 +219,8 @@ std::shared_ptr<Table> loadSql(const QString &query, const QString &connection)
                             if (!field.tableName().isEmpty()) {
                                 const QSqlRecord tableRec = db.record(field.tableName());
                                 const int at = tableRec.indexOf(field.name());
-                                if (at >= 0 && tableRec.field(at).requiredStatus() == QSqlField::Required)
+                                if (at >= 0
+                                    && tableRec.field(at).requiredStatus() == QSqlField::Required)
                                     d.attributes &= ~(adFldIsNullable | adFldMayBeNull);
                                 if (db.primaryIndex(field.tableName()).contains(field.name()))
                                     d.attributes |= adFldKeyColumn;
@@ -211,7 +240,8 @@ std::shared_ptr<Table> loadSql(const QString &query, const QString &connection)
                         }
                         if (q.lastError().isValid()) {
                             failNumber = adErrInvalidSource;
-                            failure = QStringLiteral("Reading failed: %1").arg(q.lastError().text());
+                            failure
+                                = QStringLiteral("Reading failed: %1").arg(q.lastError().text());
                         }
                     }
                 } catch (const Error &e) {

@@ -33,7 +33,8 @@ bool toNumber(const QVariant &v, double &out, bool acceptBoolText)
     }
     if (id == QMetaType::QDateTime || id == QMetaType::QDate) {
         const QDateTime dt = v.toDateTime();
-        out = double(dateToUnits(dt.date(), dt.time()) - serialEpochJulianDay * msPerDay) / msPerDay;
+        out = double(dateToUnits(dt.date(), dt.time()) - serialEpochJulianDay * msPerDay)
+            / msPerDay;
         return dt.isValid();
     }
     if (id == QMetaType::QString || id == QMetaType::QByteArray) {
@@ -59,18 +60,33 @@ bool toNumber(const QVariant &v, double &out, bool acceptBoolText)
 bool intRange(DataTypeEnum type, qint64 &lo, qint64 &hi)
 {
     switch (type) {
-    case adSmallInt: lo = -32768; hi = 32767; return true;
-    case adInteger: lo = std::numeric_limits<qint32>::min(); hi = std::numeric_limits<qint32>::max(); return true;
-    case adTinyInt: lo = -128; hi = 127; return true;
-    case adUnsignedTinyInt: lo = 0; hi = 255; return true;
-    default: lo = std::numeric_limits<qint64>::min(); hi = std::numeric_limits<qint64>::max(); return true;
+    case adSmallInt:
+        lo = -32768;
+        hi = 32767;
+        return true;
+    case adInteger:
+        lo = std::numeric_limits<qint32>::min();
+        hi = std::numeric_limits<qint32>::max();
+        return true;
+    case adTinyInt:
+        lo = -128;
+        hi = 127;
+        return true;
+    case adUnsignedTinyInt:
+        lo = 0;
+        hi = 255;
+        return true;
+    default:
+        lo = std::numeric_limits<qint64>::min();
+        hi = std::numeric_limits<qint64>::max();
+        return true;
     }
 }
 
 bool limitedLength(const FieldDef &def)
 {
     return def.definedSize > 0 && def.type != adLongVarChar && def.type != adLongVarWChar
-           && def.type != adGUID;
+        && def.type != adGUID;
 }
 
 int readDigits(QStringView s, qsizetype &i, int maxDigits, int &value)
@@ -117,10 +133,28 @@ Kind kindOf(DataTypeEnum type)
 bool isKnownType(int type)
 {
     switch (type) {
-    case adSmallInt: case adInteger: case adSingle: case adDouble: case adCurrency: case adDate:
-    case adBoolean: case adDecimal: case adTinyInt: case adUnsignedTinyInt: case adBigInt:
-    case adGUID: case adBinary: case adChar: case adWChar: case adNumeric: case adDBTimeStamp:
-    case adVarChar: case adLongVarChar: case adVarWChar: case adLongVarWChar: case adVarBinary:
+    case adSmallInt:
+    case adInteger:
+    case adSingle:
+    case adDouble:
+    case adCurrency:
+    case adDate:
+    case adBoolean:
+    case adDecimal:
+    case adTinyInt:
+    case adUnsignedTinyInt:
+    case adBigInt:
+    case adGUID:
+    case adBinary:
+    case adChar:
+    case adWChar:
+    case adNumeric:
+    case adDBTimeStamp:
+    case adVarChar:
+    case adLongVarChar:
+    case adVarWChar:
+    case adLongVarWChar:
+    case adVarBinary:
         return true;
     default:
         return false;
@@ -137,15 +171,32 @@ bool inRange(DataTypeEnum type, qint64 v)
 qint32 defaultSize(DataTypeEnum type)
 {
     switch (type) {
-    case adTinyInt: case adUnsignedTinyInt: return 1;
-    case adSmallInt: case adBoolean: return 2;
-    case adInteger: case adSingle: return 4;
-    case adDouble: case adCurrency: case adBigInt: return 8;
-    case adDate: case adDBTimeStamp: case adDecimal: case adGUID: return 16;
-    case adNumeric: return 19;
-    case adLongVarChar: return 2147483647;
-    case adLongVarWChar: return 1073741823;
-    default: return 0;
+    case adTinyInt:
+    case adUnsignedTinyInt:
+        return 1;
+    case adSmallInt:
+    case adBoolean:
+        return 2;
+    case adInteger:
+    case adSingle:
+        return 4;
+    case adDouble:
+    case adCurrency:
+    case adBigInt:
+        return 8;
+    case adDate:
+    case adDBTimeStamp:
+    case adDecimal:
+    case adGUID:
+        return 16;
+    case adNumeric:
+        return 19;
+    case adLongVarChar:
+        return 2147483647;
+    case adLongVarWChar:
+        return 1073741823;
+    default:
+        return 0;
     }
 }
 
@@ -330,12 +381,26 @@ void normalizeDef(FieldDef &def)
     if (def.attributes == adFldUnspecified)
         def.attributes = adFldUpdatable | adFldIsNullable | adFldMayBeNull;
     switch (def.type) {
-    case adChar: case adWChar: case adBinary: case adSmallInt: case adInteger: case adSingle:
-    case adDouble: case adCurrency: case adDate: case adBoolean: case adDecimal: case adTinyInt:
-    case adUnsignedTinyInt: case adBigInt: case adGUID: case adNumeric:
+    case adChar:
+    case adWChar:
+    case adBinary:
+    case adSmallInt:
+    case adInteger:
+    case adSingle:
+    case adDouble:
+    case adCurrency:
+    case adDate:
+    case adBoolean:
+    case adDecimal:
+    case adTinyInt:
+    case adUnsignedTinyInt:
+    case adBigInt:
+    case adGUID:
+    case adNumeric:
         def.attributes |= adFldFixed;
         break;
-    case adLongVarChar: case adLongVarWChar:
+    case adLongVarChar:
+    case adLongVarWChar:
         def.attributes |= adFldLong;
         break;
     default:
@@ -343,15 +408,36 @@ void normalizeDef(FieldDef &def)
     }
     if (def.precision == 0) {
         switch (def.type) {
-        case adSmallInt: def.precision = 5; break;
-        case adInteger: def.precision = 10; break;
-        case adSingle: def.precision = 7; break;
-        case adDouble: def.precision = 15; break;
-        case adCurrency: case adBigInt: def.precision = 19; break;
-        case adTinyInt: case adUnsignedTinyInt: def.precision = 3; break;
-        case adDecimal: case adNumeric: def.precision = 18; break;
-        case adDBTimeStamp: def.precision = 23; def.scale = 3; break;
-        default: break;
+        case adSmallInt:
+            def.precision = 5;
+            break;
+        case adInteger:
+            def.precision = 10;
+            break;
+        case adSingle:
+            def.precision = 7;
+            break;
+        case adDouble:
+            def.precision = 15;
+            break;
+        case adCurrency:
+        case adBigInt:
+            def.precision = 19;
+            break;
+        case adTinyInt:
+        case adUnsignedTinyInt:
+            def.precision = 3;
+            break;
+        case adDecimal:
+        case adNumeric:
+            def.precision = 18;
+            break;
+        case adDBTimeStamp:
+            def.precision = 23;
+            def.scale = 3;
+            break;
+        default:
+            break;
         }
     }
     if (def.definedSize <= 0)
@@ -367,15 +453,24 @@ Column::Column(FieldDef d)
 void Column::reserve(size_t rows)
 {
     switch (kind) {
-    case Kind::Int: case Kind::Currency: case Kind::Date: ints.reserve(rows); break;
-    case Kind::Real: reals.reserve(rows); break;
+    case Kind::Int:
+    case Kind::Currency:
+    case Kind::Date:
+        ints.reserve(rows);
+        break;
+    case Kind::Real:
+        reals.reserve(rows);
+        break;
     case Kind::Text:
         // Text room judged by the values so far.
         if (!spans.empty() && rows > spans.size())
-            arena.reserve(size_t(double(arena.size()) / double(spans.size()) * double(rows) * 1.05));
+            arena.reserve(
+                size_t(double(arena.size()) / double(spans.size()) * double(rows) * 1.05));
         spans.reserve(rows);
         break;
-    case Kind::Bytes: bytes.reserve(rows); break;
+    case Kind::Bytes:
+        bytes.reserve(rows);
+        break;
     }
     nullBits.reserve((rows + 63) / 64);
 }
@@ -384,10 +479,24 @@ void Column::appendNull()
 {
     size_t n = 0;
     switch (kind) {
-    case Kind::Int: case Kind::Currency: case Kind::Date: ints.push_back(0); n = ints.size(); break;
-    case Kind::Real: reals.push_back(0); n = reals.size(); break;
-    case Kind::Text: spans.push_back(0); n = spans.size(); break;
-    case Kind::Bytes: bytes.emplace_back(); n = bytes.size(); break;
+    case Kind::Int:
+    case Kind::Currency:
+    case Kind::Date:
+        ints.push_back(0);
+        n = ints.size();
+        break;
+    case Kind::Real:
+        reals.push_back(0);
+        n = reals.size();
+        break;
+    case Kind::Text:
+        spans.push_back(0);
+        n = spans.size();
+        break;
+    case Kind::Bytes:
+        bytes.emplace_back();
+        n = bytes.size();
+        break;
     }
     if (nullBits.size() * 64 < n)
         nullBits.push_back(0);
@@ -402,19 +511,27 @@ QVariant Column::value(int row) const
     switch (kind) {
     case Kind::Int:
         switch (def.type) {
-        case adBoolean: return QVariant(ints[r] != 0);
-        case adSmallInt: return QVariant::fromValue(qint16(ints[r]));
-        case adBigInt: return QVariant::fromValue(qint64(ints[r]));
-        default: return QVariant(int(ints[r]));
+        case adBoolean:
+            return QVariant(ints[r] != 0);
+        case adSmallInt:
+            return QVariant::fromValue(qint16(ints[r]));
+        case adBigInt:
+            return QVariant::fromValue(qint64(ints[r]));
+        default:
+            return QVariant(int(ints[r]));
         }
     case Kind::Real:
         if (def.type == adSingle)
             return QVariant(float(reals[r]));
         return QVariant(reals[r]);
-    case Kind::Currency: return QVariant(double(ints[r]) / 10000.0);
-    case Kind::Date: return QVariant(unitsToDateTime(ints[r]));
-    case Kind::Text: return QVariant(text(row).toString());
-    case Kind::Bytes: return QVariant(bytes[r]);
+    case Kind::Currency:
+        return QVariant(double(ints[r]) / 10000.0);
+    case Kind::Date:
+        return QVariant(unitsToDateTime(ints[r]));
+    case Kind::Text:
+        return QVariant(text(row).toString());
+    case Kind::Bytes:
+        return QVariant(bytes[r]);
     }
     return QVariant();
 }
@@ -428,7 +545,7 @@ void Column::setValue(int row, const QVariant &v)
     }
     auto fail = [&](const char *why) {
         raise(adErrDataConversion,
-              QStringLiteral("Field '%1': %2.").arg(def.name, QLatin1String(why)));
+            QStringLiteral("Field '%1': %2.").arg(def.name, QLatin1String(why)));
     };
     switch (kind) {
     case Kind::Int: {
@@ -478,9 +595,9 @@ void Column::setValue(int row, const QVariant &v)
         if (!(std::fabs(d) <= 922337203685477.5807))
             fail("the value is out of range");
         d = std::nearbyint(d * 10000.0);
-        ints[r] = d >= 9.2233720368547758e18    ? std::numeric_limits<qint64>::max()
-                  : d < -9.2233720368547758e18 ? std::numeric_limits<qint64>::min()
-                                               : qint64(d);
+        ints[r] = d >= 9.2233720368547758e18 ? std::numeric_limits<qint64>::max()
+            : d < -9.2233720368547758e18     ? std::numeric_limits<qint64>::min()
+                                             : qint64(d);
         break;
     }
     case Kind::Date: {
@@ -557,7 +674,9 @@ int Column::compareRows(int a, int b) const
         return int(nb) - int(na);
     const size_t x = size_t(a), y = size_t(b);
     switch (kind) {
-    case Kind::Int: case Kind::Currency: case Kind::Date:
+    case Kind::Int:
+    case Kind::Currency:
+    case Kind::Date:
         return ints[x] < ints[y] ? -1 : ints[x] > ints[y] ? 1 : 0;
     case Kind::Real:
         return reals[x] < reals[y] ? -1 : reals[x] > reals[y] ? 1 : 0;
@@ -573,11 +692,11 @@ void Column::setText(int row, QStringView v)
 {
     if (v.size() > maxTextLength)
         raise(adErrDataConversion,
-              QStringLiteral("Field '%1': a text of %2 characters is longer than the %3 a field "
-                             "can hold.")
-                  .arg(def.name)
-                  .arg(v.size())
-                  .arg(maxTextLength));
+            QStringLiteral("Field '%1': a text of %2 characters is longer than the %3 a field "
+                           "can hold.")
+                .arg(def.name)
+                .arg(v.size())
+                .arg(maxTextLength));
     const char16_t *src = reinterpret_cast<const char16_t *>(v.utf16());
     const size_t start = arena.size();
     if (src >= arena.data() && src < arena.data() + arena.size()) {
@@ -598,8 +717,8 @@ int compareNoCase(QStringView a, QStringView b)
     for (qsizetype i = 0; i < n; ++i) {
         char16_t c = x[i], d = y[i];
         if ((c | d) >= 0x80) // beyond ASCII: full case folding from here on
-            return QStringView(x + i, a.size() - i).compare(QStringView(y + i, b.size() - i),
-                                                             Qt::CaseInsensitive);
+            return QStringView(x + i, a.size() - i)
+                .compare(QStringView(y + i, b.size() - i), Qt::CaseInsensitive);
         if (c >= u'A' && c <= u'Z')
             c += 32;
         if (d >= u'A' && d <= u'Z')
@@ -637,15 +756,19 @@ int Table::findColumn(QStringView name) const
 QString standardText(int number)
 {
     switch (number) {
-    case adErrFileExists: return QStringLiteral("File already exists");
+    case adErrFileExists:
+        return QStringLiteral("File already exists");
     case adErrInvalidArgument:
-        return QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are "
-                              "in conflict with one another.");
-    case adErrOpeningFile: return QStringLiteral("File could not be opened.");
+        return QStringLiteral(
+            "Arguments are of the wrong type, are out of acceptable range, or are "
+            "in conflict with one another.");
+    case adErrOpeningFile:
+        return QStringLiteral("File could not be opened.");
     case adErrNoCurrentRecord:
         return QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
                               "Requested operation requires a current record.");
-    case adErrIllegalOperation: return QStringLiteral("Operation is not allowed in this context.");
+    case adErrIllegalOperation:
+        return QStringLiteral("Operation is not allowed in this context.");
     case adErrItemNotFound:
         return QStringLiteral("Item cannot be found in the collection corresponding to the "
                               "requested name or ordinal.");
@@ -657,8 +780,10 @@ QString standardText(int number)
         return QStringLiteral("Operation is not allowed when the object is open.");
     case adErrDataConversion:
         return QStringLiteral("Multiple-step operation generated errors. Check each status value.");
-    case adErrInvalidSource: return QStringLiteral("Recordset cannot be created.");
-    default: return Error::standardDescription(number);
+    case adErrInvalidSource:
+        return QStringLiteral("Recordset cannot be created.");
+    default:
+        return Error::standardDescription(number);
     }
 }
 
@@ -666,7 +791,7 @@ void raise(int number, const QString &detail)
 {
     const QString text = standardText(number);
     throw Error(number, detail.isEmpty() ? text : text + QLatin1Char(' ') + detail,
-                QStringLiteral("Recordset"));
+        QStringLiteral("Recordset"));
 }
 
 } // namespace tessera::detail

@@ -15,12 +15,12 @@ namespace tessera::detail {
 
 // How a field's values are held.
 enum class Kind {
-    Int,      // qint64: integer types and Boolean (0 / 1)
-    Real,     // double: single, double, decimal, numeric
+    Int, // qint64: integer types and Boolean (0 / 1)
+    Real, // double: single, double, decimal, numeric
     Currency, // qint64 scaled by 10,000: exact to four decimals
-    Date,     // qint64 milliseconds since the start of Julian day 0, no time zone
-    Text,     // QString: character types and GUIDs ("{...}")
-    Bytes,    // QByteArray: binary types
+    Date, // qint64 milliseconds since the start of Julian day 0, no time zone
+    Text, // QString: character types and GUIDs ("{...}")
+    Bytes, // QByteArray: binary types
 };
 
 Kind kindOf(DataTypeEnum type);
@@ -43,8 +43,7 @@ QString currencyText(qint64 units, QChar point = u'.');
 // Exact decimal text to currency units (extra decimals rounded); false when not a number.
 bool parseCurrency(QStringView text, qint64 &units);
 
-struct FieldDef
-{
+struct FieldDef {
     QString name;
     DataTypeEnum type = adVarWChar;
     qint32 definedSize = 0;
@@ -57,8 +56,7 @@ struct FieldDef
 // null", fixed-length and long types get their flags, numeric types their usual precision.
 void normalizeDef(FieldDef &def);
 
-class Column
-{
+class Column {
 public:
     explicit Column(FieldDef def);
 
@@ -94,8 +92,16 @@ public:
     QVariant convert(const QVariant &v) const;
 
     // Typed fast writers for bulk loading (no checks beyond the kind).
-    void setInt(int row, qint64 v) { ints[size_t(row)] = v; setNullBit(row, false); }
-    void setReal(int row, double v) { reals[size_t(row)] = v; setNullBit(row, false); }
+    void setInt(int row, qint64 v)
+    {
+        ints[size_t(row)] = v;
+        setNullBit(row, false);
+    }
+    void setReal(int row, double v)
+    {
+        reals[size_t(row)] = v;
+        setNullBit(row, false);
+    }
     static constexpr qsizetype maxTextLength = 0xFFFFFF;
     QStringView text(int row) const
     {
@@ -104,19 +110,22 @@ public:
     }
     // Throws adErrDataConversion beyond maxTextLength units.
     void setText(int row, QStringView v);
-    void setBytes(int row, QByteArray v) { bytes[size_t(row)] = std::move(v); setNullBit(row, false); }
+    void setBytes(int row, QByteArray v)
+    {
+        bytes[size_t(row)] = std::move(v);
+        setNullBit(row, false);
+    }
 
     // Orders two rows of this column: Null first, text without regard to case.
     int compareRows(int a, int b) const;
 };
 
-struct Table
-{
+struct Table {
     std::vector<Column> columns;
     int rows = 0;
     std::vector<quint8> deleted; // one byte per record: 1 when deleted
-    quint64 version = 1;          // any change of records or values
-    quint64 deleteVersion = 0;    // records deleted
+    quint64 version = 1; // any change of records or values
+    quint64 deleteVersion = 0; // records deleted
 
     int appendRow();
     void reserve(size_t n);

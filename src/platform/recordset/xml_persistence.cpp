@@ -15,8 +15,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -29,8 +29,7 @@ const QString nsDt = QStringLiteral("uuid:C2F41010-65B3-11d1-A29F-00AA00C14882")
 const QString nsRs = QStringLiteral("urn:schemas-microsoft-com:rowset");
 const QString nsZ = QStringLiteral("#RowsetSchema");
 
-struct TypeInfo
-{
+struct TypeInfo {
     const char *dt;
     const char *dbtype; // nullptr: none
 };
@@ -38,31 +37,59 @@ struct TypeInfo
 TypeInfo typeInfo(DataTypeEnum t)
 {
     switch (t) {
-    case adSmallInt: return {"i2", nullptr};
-    case adInteger: return {"int", nullptr};
-    case adSingle: return {"r4", nullptr};
-    case adDouble: return {"float", nullptr};
-    case adCurrency: return {"number", "currency"};
-    case adDate: return {"dateTime", "variantdate"};
-    case adBoolean: return {"boolean", nullptr};
-    case adDecimal: return {"number", "decimal"};
-    case adTinyInt: return {"i1", nullptr};
-    case adUnsignedTinyInt: return {"ui1", nullptr};
-    case adBigInt: return {"i8", nullptr};
-    case adGUID: return {"uuid", nullptr};
-    case adBinary: case adVarBinary: return {"bin.hex", nullptr};
-    case adChar: case adVarChar: case adLongVarChar: return {"string", "str"};
-    case adNumeric: return {"number", "numeric"};
-    case adDBTimeStamp: return {"dateTime", "timestamp"};
-    default: return {"string", nullptr};
+    case adSmallInt:
+        return { "i2", nullptr };
+    case adInteger:
+        return { "int", nullptr };
+    case adSingle:
+        return { "r4", nullptr };
+    case adDouble:
+        return { "float", nullptr };
+    case adCurrency:
+        return { "number", "currency" };
+    case adDate:
+        return { "dateTime", "variantdate" };
+    case adBoolean:
+        return { "boolean", nullptr };
+    case adDecimal:
+        return { "number", "decimal" };
+    case adTinyInt:
+        return { "i1", nullptr };
+    case adUnsignedTinyInt:
+        return { "ui1", nullptr };
+    case adBigInt:
+        return { "i8", nullptr };
+    case adGUID:
+        return { "uuid", nullptr };
+    case adBinary:
+    case adVarBinary:
+        return { "bin.hex", nullptr };
+    case adChar:
+    case adVarChar:
+    case adLongVarChar:
+        return { "string", "str" };
+    case adNumeric:
+        return { "number", "numeric" };
+    case adDBTimeStamp:
+        return { "dateTime", "timestamp" };
+    default:
+        return { "string", nullptr };
     }
 }
 
 bool hasPrecision(DataTypeEnum t)
 {
     switch (t) {
-    case adSmallInt: case adInteger: case adSingle: case adDouble: case adCurrency:
-    case adDecimal: case adTinyInt: case adUnsignedTinyInt: case adBigInt: case adNumeric:
+    case adSmallInt:
+    case adInteger:
+    case adSingle:
+    case adDouble:
+    case adCurrency:
+    case adDecimal:
+    case adTinyInt:
+    case adUnsignedTinyInt:
+    case adBigInt:
+    case adNumeric:
     case adDBTimeStamp:
         return true;
     default:
@@ -72,10 +99,10 @@ bool hasPrecision(DataTypeEnum t)
 
 // ---- writer -------------------------------------------------------------------------------
 
-class Out
-{
+class Out {
 public:
-    explicit Out(QIODevice *dev) : m_dev(dev)
+    explicit Out(QIODevice *dev)
+        : m_dev(dev)
     {
         m_buf.resize(dev ? (1u << 22) : (1u << 16));
         m_p = m_buf.data();
@@ -128,12 +155,23 @@ public:
             if (c < 0x80) {
                 if (c >= 0x20) {
                     switch (c) {
-                    case u'&': put("&amp;", 5); break;
-                    case u'<': put("&lt;", 4); break;
-                    case u'>': put("&gt;", 4); break;
-                    case u'\'': put("&apos;", 6); break;
-                    case u'"': put("&quot;", 6); break;
-                    default: *o++ = char(c);
+                    case u'&':
+                        put("&amp;", 5);
+                        break;
+                    case u'<':
+                        put("&lt;", 4);
+                        break;
+                    case u'>':
+                        put("&gt;", 4);
+                        break;
+                    case u'\'':
+                        put("&apos;", 6);
+                        break;
+                    case u'"':
+                        put("&quot;", 6);
+                        break;
+                    default:
+                        *o++ = char(c);
                     }
                 } else if (c == u'\t') {
                     put("&#9;", 4);
@@ -244,8 +282,8 @@ void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
             o.raw("' rs:name='");
             if (!o.text(d.name))
                 raise(adErrDataConversion,
-                      QStringLiteral("The field name '%1' has characters XML cannot hold.")
-                          .arg(d.name));
+                    QStringLiteral("The field name '%1' has characters XML cannot hold.")
+                        .arg(d.name));
             o.raw("'");
         }
         o.raw(" rs:number='");
@@ -340,7 +378,7 @@ void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
                 QDate::fromJulianDay(day).getDate(&y, &mo, &dd);
                 if (y < 0 || y > 9999) {
                     raise(adErrDataConversion,
-                          QStringLiteral("Field '%1': the date cannot be written.").arg(c.def.name));
+                        QStringLiteral("Field '%1': the date cannot be written.").arg(c.def.name));
                 }
                 const int secs = int(msOfDay / 1000);
                 o.twoDigits(y / 100);
@@ -365,8 +403,8 @@ void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
             case Kind::Text:
                 if (!o.text(c.text(r)))
                     raise(adErrDataConversion,
-                          QStringLiteral("Field '%1' holds characters XML cannot hold.")
-                              .arg(c.def.name));
+                        QStringLiteral("Field '%1' holds characters XML cannot hold.")
+                            .arg(c.def.name));
                 break;
             case Kind::Bytes: {
                 static const char hex[] = "0123456789abcdef";
@@ -389,27 +427,26 @@ void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
 
 [[noreturn]] void bad(const QXmlStreamReader &xr, const QString &what)
 {
-    raise(adErrInvalidSource, QStringLiteral("Source XML is incomplete or invalid (line %1): %2")
-                                  .arg(xr.lineNumber())
-                                  .arg(what));
+    raise(adErrInvalidSource,
+        QStringLiteral("Source XML is incomplete or invalid (line %1): %2")
+            .arg(xr.lineNumber())
+            .arg(what));
 }
 
 bool truthAttr(QStringView v)
 {
     return v.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || v == QLatin1String("1")
-           || v == QLatin1String("-1");
+        || v == QLatin1String("-1");
 }
 
-struct SchemaField
-{
+struct SchemaField {
     FieldDef def;
     QString key; // the attribute name used by rows
     qint64 number = 0;
     int order = 0;
 };
 
-DataTypeEnum typeFrom(QStringView dt, QStringView dbtype, bool fixed, bool isLong,
-                      qint32 maxLength)
+DataTypeEnum typeFrom(QStringView dt, QStringView dbtype, bool fixed, bool isLong, qint32 maxLength)
 {
     const auto is = [](QStringView a, const char *b) {
         return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
@@ -422,30 +459,45 @@ DataTypeEnum typeFrom(QStringView dt, QStringView dbtype, bool fixed, bool isLon
             return narrow ? adChar : adWChar;
         return narrow ? adVarChar : adVarWChar;
     }
-    if (is(dt, "i1")) return adTinyInt;
-    if (is(dt, "ui1")) return adUnsignedTinyInt;
-    if (is(dt, "i2")) return adSmallInt;
-    if (is(dt, "ui2") || is(dt, "int") || is(dt, "i4")) return adInteger;
-    if (is(dt, "i8") || is(dt, "ui4") || is(dt, "ui8")) return adBigInt;
-    if (is(dt, "r4")) return adSingle;
-    if (is(dt, "float") || is(dt, "r8")) return adDouble;
+    if (is(dt, "i1"))
+        return adTinyInt;
+    if (is(dt, "ui1"))
+        return adUnsignedTinyInt;
+    if (is(dt, "i2"))
+        return adSmallInt;
+    if (is(dt, "ui2") || is(dt, "int") || is(dt, "i4"))
+        return adInteger;
+    if (is(dt, "i8") || is(dt, "ui4") || is(dt, "ui8"))
+        return adBigInt;
+    if (is(dt, "r4"))
+        return adSingle;
+    if (is(dt, "float") || is(dt, "r8"))
+        return adDouble;
     if (is(dt, "number") || is(dt, "fixed.14.4")) {
-        if (is(dbtype, "currency") || is(dt, "fixed.14.4")) return adCurrency;
-        if (is(dbtype, "decimal")) return adDecimal;
+        if (is(dbtype, "currency") || is(dt, "fixed.14.4"))
+            return adCurrency;
+        if (is(dbtype, "decimal"))
+            return adDecimal;
         return adNumeric;
     }
     if (is(dt, "dateTime") || is(dt, "dateTime.tz") || is(dt, "date") || is(dt, "time"))
         return is(dbtype, "timestamp") ? adDBTimeStamp : adDate;
-    if (is(dt, "boolean")) return adBoolean;
-    if (is(dt, "uuid")) return adGUID;
-    if (is(dt, "bin.hex") || is(dt, "bin.base64")) return fixed ? adBinary : adVarBinary;
+    if (is(dt, "boolean"))
+        return adBoolean;
+    if (is(dt, "uuid"))
+        return adGUID;
+    if (is(dt, "bin.hex") || is(dt, "bin.base64"))
+        return fixed ? adBinary : adVarBinary;
     return adEmpty;
 }
 
-class Reader
-{
+class Reader {
 public:
-    explicit Reader(const QByteArray &data) : raw(data), xr(data) {}
+    explicit Reader(const QByteArray &data)
+        : raw(data)
+        , xr(data)
+    {
+    }
 
     std::shared_ptr<Table> run()
     {
@@ -568,23 +620,30 @@ private:
                     return false;
                 const QByteArrayView ent(s + 1, semi - s - 1);
                 char32_t u = 0;
-                if (ent == "amp") u = '&';
-                else if (ent == "lt") u = '<';
-                else if (ent == "gt") u = '>';
-                else if (ent == "apos") u = '\'';
-                else if (ent == "quot") u = '"';
+                if (ent == "amp")
+                    u = '&';
+                else if (ent == "lt")
+                    u = '<';
+                else if (ent == "gt")
+                    u = '>';
+                else if (ent == "apos")
+                    u = '\'';
+                else if (ent == "quot")
+                    u = '"';
                 else if (ent.size() > 1 && ent[0] == '#') {
                     const bool hex = ent[1] == 'x';
-                    const QByteArray digits =
-                        QByteArray::fromRawData(ent.data() + (hex ? 2 : 1), ent.size() - (hex ? 2 : 1));
+                    const QByteArray digits = QByteArray::fromRawData(
+                        ent.data() + (hex ? 2 : 1), ent.size() - (hex ? 2 : 1));
                     bool ok = !digits.isEmpty() && digits.size() <= 8
-                              && std::all_of(digits.begin(), digits.end(), [hex](char ch) {
-                                     return hex ? std::isxdigit(uchar(ch)) != 0 : (ch >= '0' && ch <= '9');
-                                 });
+                        && std::all_of(digits.begin(), digits.end(), [hex](char ch) {
+                               return hex ? std::isxdigit(uchar(ch)) != 0
+                                          : (ch >= '0' && ch <= '9');
+                           });
                     if (ok)
                         u = char32_t(digits.toUInt(&ok, hex ? 16 : 10));
-                    if (!ok || !(u == 9 || u == 10 || u == 13 || (u >= 0x20 && u <= 0xD7FF)
-                                 || (u >= 0xE000 && u <= 0xFFFD) || (u >= 0x10000 && u <= 0x10FFFF)))
+                    if (!ok
+                        || !(u == 9 || u == 10 || u == 13 || (u >= 0x20 && u <= 0xD7FF)
+                            || (u >= 0xE000 && u <= 0xFFFD) || (u >= 0x10000 && u <= 0x10FFFF)))
                         return false;
                 } else {
                     return false;
@@ -636,12 +695,17 @@ private:
         qsizetype b = 0;
         while (u < units && b < n) {
             const uchar c = uchar(d[b]);
-            const int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+            const int len = c < 0x80 ? 1
+                : (c >> 5) == 6      ? 2
+                : (c >> 4) == 14     ? 3
+                : (c >> 3) == 30     ? 4
+                                     : 1;
             u += len == 4 ? 2 : 1;
             b += len;
         }
         const QByteArray open = '<' + rsPrefix + ":data>";
-        if (u != units || b < open.size() || QByteArrayView(d + b - open.size(), open.size()) != open)
+        if (u != units || b < open.size()
+            || QByteArrayView(d + b - open.size(), open.size()) != open)
             return false;
 
         std::vector<QByteArray> names;
@@ -727,7 +791,7 @@ private:
                 }
                 const char *nameStart = p;
                 while (p < e && !space(*p) && *p != '=' && *p != '>' && *p != '/' && *p != '<'
-                       && *p != ':' && *p != '"' && *p != '\'')
+                    && *p != ':' && *p != '"' && *p != '\'')
                     ++p;
                 const QByteArrayView name(nameStart, p - nameStart);
                 skip();
@@ -738,7 +802,8 @@ private:
                 if (p == e || (*p != '\'' && *p != '"'))
                     return fail();
                 const char quote = *p++;
-                const char *valueEnd = static_cast<const char *>(std::memchr(p, quote, size_t(e - p)));
+                const char *valueEnd
+                    = static_cast<const char *>(std::memchr(p, quote, size_t(e - p)));
                 if (!valueEnd)
                     return fail();
                 int f = -1;
@@ -780,7 +845,7 @@ private:
         if (xr.hasError())
             bad(xr, xr.errorString());
         std::stable_sort(fields.begin(), fields.end(),
-                         [](const SchemaField &a, const SchemaField &b) { return a.number < b.number; });
+            [](const SchemaField &a, const SchemaField &b) { return a.number < b.number; });
         for (const SchemaField &f : fields) {
             for (const QString &k : keys)
                 if (k == f.key)
@@ -809,8 +874,8 @@ private:
         std::map<QString, QString> a; // merged attributes of AttributeType and datatype
         auto take = [&a](const QXmlStreamAttributes &list) {
             for (const QXmlStreamAttribute &x : list)
-                a[x.namespaceUri().toString() + QLatin1Char('|') + x.name().toString()] =
-                    x.value().toString();
+                a[x.namespaceUri().toString() + QLatin1Char('|') + x.name().toString()]
+                    = x.value().toString();
         };
         take(at);
         while (xr.readNextStartElement()) {
@@ -922,9 +987,8 @@ private:
     // A text beyond the declared length, which the field would refuse if it were put there.
     static bool tooLong(const Column &c, QStringView v)
     {
-        return c.def.definedSize > 0 && v.size() > c.def.definedSize
-               && c.def.type != adLongVarChar && c.def.type != adLongVarWChar
-               && c.def.type != adGUID;
+        return c.def.definedSize > 0 && v.size() > c.def.definedSize && c.def.type != adLongVarChar
+            && c.def.type != adLongVarWChar && c.def.type != adGUID;
     }
 
     // Stores the text of a value into the record; false when it is not a value of the field.
@@ -979,14 +1043,14 @@ private:
         case Kind::Bytes: {
             const QByteArray latin = v.toLatin1();
             if (base64[field]) {
-                auto res = QByteArray::fromBase64Encoding(latin,
-                                                          QByteArray::AbortOnBase64DecodingErrors);
+                auto res = QByteArray::fromBase64Encoding(
+                    latin, QByteArray::AbortOnBase64DecodingErrors);
                 ok = bool(res);
                 c.bytes[r] = res.decoded;
             } else {
-                ok = latin.size() % 2 == 0
-                     && std::all_of(latin.begin(), latin.end(),
-                                    [](char ch) { return std::isxdigit(uchar(ch)); });
+                ok = latin.size() % 2 == 0 && std::all_of(latin.begin(), latin.end(), [](char ch) {
+                    return std::isxdigit(uchar(ch));
+                });
                 c.bytes[r] = QByteArray::fromHex(latin);
             }
             ok = ok && !(c.def.definedSize > 0 && c.bytes[r].size() > c.def.definedSize);
@@ -1013,13 +1077,15 @@ private:
             Column &c = t->columns[size_t(f)];
             if (!convert(c, row, a.value(), size_t(f))) {
                 if (c.kind == Kind::Text && tooLong(c, a.value()))
-                    bad(xr, QStringLiteral("a text of %1 characters is longer than the %2 the "
-                                           "field '%3' holds")
-                                .arg(a.value().size())
-                                .arg(c.def.definedSize)
-                                .arg(c.def.name));
-                bad(xr, QStringLiteral("'%1' is not a value of the field '%2'")
-                            .arg(a.value().left(40).toString(), c.def.name));
+                    bad(xr,
+                        QStringLiteral("a text of %1 characters is longer than the %2 the "
+                                       "field '%3' holds")
+                            .arg(a.value().size())
+                            .arg(c.def.definedSize)
+                            .arg(c.def.name));
+                bad(xr,
+                    QStringLiteral("'%1' is not a value of the field '%2'")
+                        .arg(a.value().left(40).toString(), c.def.name));
             }
             hint = f + 1;
         }
@@ -1027,10 +1093,7 @@ private:
         return row;
     }
 
-    bool isRow() const
-    {
-        return xr.namespaceUri() == nsZ && xr.name() == QLatin1String("row");
-    }
+    bool isRow() const { return xr.namespaceUri() == nsZ && xr.name() == QLatin1String("row"); }
 
     // The record among the live ones equal to `probe` (on key columns when there are any).
     int findMatch(int probe) const
@@ -1043,7 +1106,7 @@ private:
             for (size_t k = 0; k < n && same; ++k) {
                 const Column &c = t->columns[keyColumns.empty() ? k : size_t(keyColumns[k])];
                 same = c.compareRows(r, probe) == 0
-                       && (c.kind != Kind::Text || c.text(r) == c.text(probe));
+                    && (c.kind != Kind::Text || c.text(r) == c.text(probe));
             }
             if (same)
                 return r;
@@ -1051,10 +1114,7 @@ private:
         return -1;
     }
 
-    void dropRow(int row)
-    {
-        t->deleted[size_t(row)] = 1;
-    }
+    void dropRow(int row) { t->deleted[size_t(row)] = 1; }
 
     void readData()
     {
@@ -1110,12 +1170,20 @@ private:
                     if (c.isNull(changes))
                         continue;
                     switch (c.kind) {
-                    case Kind::Int: case Kind::Currency: case Kind::Date:
+                    case Kind::Int:
+                    case Kind::Currency:
+                    case Kind::Date:
                         c.ints[size_t(original)] = c.ints[size_t(changes)];
                         break;
-                    case Kind::Real: c.reals[size_t(original)] = c.reals[size_t(changes)]; break;
-                    case Kind::Text: c.setText(original, c.text(changes)); break;
-                    case Kind::Bytes: c.bytes[size_t(original)] = c.bytes[size_t(changes)]; break;
+                    case Kind::Real:
+                        c.reals[size_t(original)] = c.reals[size_t(changes)];
+                        break;
+                    case Kind::Text:
+                        c.setText(original, c.text(changes));
+                        break;
+                    case Kind::Bytes:
+                        c.bytes[size_t(original)] = c.bytes[size_t(changes)];
+                        break;
                     }
                     c.setNullBit(original, false);
                 }
@@ -1154,10 +1222,20 @@ void compact(Table &t)
             if (src.isNull(r))
                 continue;
             switch (src.kind) {
-            case Kind::Int: case Kind::Currency: case Kind::Date: dst.setInt(nr, src.ints[size_t(r)]); break;
-            case Kind::Real: dst.setReal(nr, src.reals[size_t(r)]); break;
-            case Kind::Text: dst.setText(nr, src.text(r)); break;
-            case Kind::Bytes: dst.setBytes(nr, src.bytes[size_t(r)]); break;
+            case Kind::Int:
+            case Kind::Currency:
+            case Kind::Date:
+                dst.setInt(nr, src.ints[size_t(r)]);
+                break;
+            case Kind::Real:
+                dst.setReal(nr, src.reals[size_t(r)]);
+                break;
+            case Kind::Text:
+                dst.setText(nr, src.text(r));
+                break;
+            case Kind::Bytes:
+                dst.setBytes(nr, src.bytes[size_t(r)]);
+                break;
             }
         }
     }
@@ -1188,10 +1266,11 @@ void saveXmlFile(const QString &fileName, const Table &table, const std::vector<
     // A file size limit or a full disk can cut a write short without the write reporting it;
     // the temporary file's size tells.
     if (!file.flush() || file.size() != o.written())
-        raise(adErrOpeningFile, QStringLiteral("%1: the disk took %2 of the %3 bytes written.")
-                                    .arg(fileName)
-                                    .arg(file.size())
-                                    .arg(o.written()));
+        raise(adErrOpeningFile,
+            QStringLiteral("%1: the disk took %2 of the %3 bytes written.")
+                .arg(fileName)
+                .arg(file.size())
+                .arg(o.written()));
     if (!file.commit())
         raise(adErrOpeningFile, QStringLiteral("%1: %2").arg(fileName, file.errorString()));
 }
