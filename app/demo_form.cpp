@@ -113,7 +113,7 @@ void DemoForm::fillSample()
 
     const int widths[] = { 40, 50, 90, 220, 70, 90, 60 };
     for (int c = 0; c < ColCount; ++c)
-        m_grid->setColWidth(c, widths[c] * 15);
+        m_grid->setColWidth(c, widths[c] * tessera::TwipsPerPixel);
     m_grid->setColAlignment(ColDone, tessera::FlexGrid::flexAlignCenterCenter);
     m_grid->setColAlignment(ColTrend, tessera::FlexGrid::flexAlignCenterCenter);
 
@@ -221,7 +221,7 @@ void DemoForm::bindLargeRecordset()
     m_grid->setMergeCells(0);
     m_grid->setDataSource(m_records);
     for (int c = 0; c < m_grid->Cols(); ++c)
-        m_grid->setColWidth(c, 110 * 15);
+        m_grid->setColWidth(c, 110 * tessera::TwipsPerPixel);
     m_grid->setRedraw(true);
     statusBar()->showMessage(
         QStringLiteral("Built in %1 ms, bound in %2 ms").arg(built).arg(timer.elapsed()), 8000);

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         number = tessera::CDbl(text);
     } catch (const tessera::Error &e) {
-        if (e.number() != tessera::Error::TypeMismatch)
+        if (e.number() != tessera::errTypeMismatch)
             fail("CDbl raised an error other than Type mismatch", text);
         converted = false;
     }

@@ -8,18 +8,23 @@
 
 namespace tessera {
 
+// The runtime's usual error numbers (tessera::Error::number()). Each layer publishes its own
+// numbers the same way beside its class: RecordsetError, FlexGridError.
+enum RuntimeError : int {
+    errInvalidProcedureCall = 5,
+    errOverflow = 6,
+    errOutOfMemory = 7,
+    errSubscriptOutOfRange = 9,
+    errTypeMismatch = 13,
+    errObjectNotSet = 91,
+    errInvalidPropertyValue = 380,
+    errInvalidPropertyArrayIndex = 381,
+    errObjectDoesNotSupportMember = 438,
+    errArgumentNotOptional = 449,
+};
+
 class Error : public std::exception {
 public:
-    // The runtime's usual error numbers.
-    enum Number : int {
-        InvalidProcedureCall = 5,
-        Overflow = 6,
-        SubscriptOutOfRange = 9,
-        TypeMismatch = 13,
-        ObjectNotSet = 91,
-        InvalidPropertyArrayIndex = 381,
-    };
-
     explicit Error(int number, QString description = {}, QString source = {});
 
     int number() const noexcept { return m_number; }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <tessera/Error.h>
+#include <tessera/Twips.h>
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QMimeData;
 class QPalette;
@@ -23,10 +25,43 @@ using RecordsetPtr = std::shared_ptr<Recordset>;
 
 class FlexGridPrivate;
 
+// Error numbers the grid raises (tessera::Error::number()).
+enum FlexGridError : int {
+    flexErrOutOfMemory = 7,
+    flexErrInvalidPropertyValue = 380,
+    flexErrSubscript = 381, // "Subscript out of range"
+    flexErrInvalidRow = 30009,
+    flexErrInvalidCol = 30010,
+    flexErrFixedCount = 30015, // fixed rows or columns not below Rows or Cols
+};
+
 // An OLE colour as a Qt colour; system colours 0x800000nn come from `palette`.
 QColor oleColorToQColor(qint32 oleColor, const QPalette &palette);
 // A Qt colour as an OLE colour 0x00BBGGRR.
 qint32 qColorToOleColor(const QColor &color);
+
+// One entry of a control's data bindings: a property of the control shown from a data field.
+struct DataBinding {
+    QString PropertyName;
+    QString DataField;
+};
+
+// The host's data-bindings collection of a grid: which property shows which data field. Items
+// count from 0; names compare without regard to case. A missing item raises 9.
+class DataBindingCollection {
+public:
+    int Count() const { return int(m_items.size()); }
+    DataBinding &Item(int index);
+    DataBinding &Item(const QString &propertyName);
+    // Adds a binding, or re-points the one the property already has, and returns it.
+    DataBinding &Add(const QString &propertyName, const QString &dataField = QString());
+    void Remove(const QString &propertyName);
+    void Clear() { m_items.clear(); }
+
+private:
+    std::vector<DataBinding> m_items;
+    qsizetype find(const QString &propertyName) const;
+};
 
 class FlexGrid : public QAbstractScrollArea {
     Q_OBJECT
@@ -76,7 +111,10 @@ public:
     void AddItem(const QString &item, qint32 index = -1); // tab-separated cells; -1 appends
     void RemoveItem(qint32 index);
     void Clear(); // text and formats; dimensions stay
-    void Refresh(); // re-reads a bound record set and repaints
+    // Repaints. A bound grid first follows its record set's view if the records shown or their
+    // order changed (filter, sort, added or deleted records): rows move with their records,
+    // keeping the text written into them; columns and header rows stay.
+    void Refresh();
     void setSort(qint16 sortCode); // write-only
 
     // --- Cursor and selection -------------------------------------------------------------------
@@ -224,7 +262,8 @@ public:
     void setFont(const QFont &font);
     float FontWidth() const;
     void setFontWidth(float width);
-    // The second font, drawn in fixed cells (dispatch id 131); the grid font until set.
+    // The second font, drawn in fixed cells (dispatch id 131). Set to Font itself (the way hosts
+    // share one font object) it follows every later change of Font.
     QFont FontFixed() const;
     void setFontFixed(const QFont &font);
     // Row sizing (dispatch id 130): 0 rows sized one by one, 1 a RowHeight applies to every row.
@@ -233,8 +272,10 @@ public:
 
     // --- Data -----------------------------------------------------------------------------------
     RecordsetPtr DataSource() const;
-    void setDataSource(const RecordsetPtr &recordset); // nullptr unbinds, keeping the cells
+    // nullptr unbinds at no cost: the cells keep showing what they showed.
+    void setDataSource(const RecordsetPtr &recordset);
     QString DataField(qint32 band, qint32 col) const; // "" when the column shows no field
+    DataBindingCollection &DataBindings();
 
     // --- Host-container placement (twips) -------------------------------------------------------
     qint32 hWnd() const; // stable id of this grid
@@ -304,6 +345,7 @@ protected:
 
 private:
     friend class FlexGridPrivate;
+
     std::unique_ptr<FlexGridPrivate> d;
 };
 

@@ -227,6 +227,15 @@ public:
     void SetViewValue(int viewIndex, int field, const QVariant &value);
     // Bumps whenever records, values, the filter or the sort change.
     quint64 ChangeStamp() const;
+    // Bumps whenever the view may hold other records or another order (filter, sort, records
+    // added or deleted by any cursor); value edits leave it alone.
+    quint64 ViewStamp() const;
+    // Record numbers name records for as long as the record set is open, whatever the filter,
+    // sort or deletions; a deleted record still reads its last values. ViewRecord gives -1
+    // outside the view; RecordValue / RecordText a null value / "" outside the records.
+    int ViewRecord(int viewIndex) const;
+    QVariant RecordValue(int record, int field) const;
+    QString RecordText(int record, int field) const;
 
 private:
     friend class Field;

@@ -24,10 +24,12 @@ QLocale userLocale();
 // feeds are ignored anywhere; "." is the decimal point in every locale; E or D start an exponent;
 // &H / &O read hexadecimal / octal integers (16-bit when they fit, else 32-bit, else their plain
 // value). Never raises: a number beyond the Double range gives an infinity of its sign.
-double Val(const QString &text);
+double Val(QStringView text);
 
 // True when the locale-aware conversion accepts the value.
 bool IsNumeric(const QVariant &value);
+// The same test for a text, giving the number it reads as (the value CDbl gives).
+bool NumericValue(QStringView text, double &value);
 
 // Locale-aware conversion to a number; Error 13 when the value is not numeric.
 double CDbl(const QVariant &value);

@@ -32,19 +32,20 @@ inline std::unique_ptr<FlexGrid> shownGrid(int rows, int cols, QSize size = QSiz
 // twips positions.
 inline QPoint cellTopLeft(const FlexGrid &grid, int row, int col)
 {
-    return QPoint(grid.ColPos(col) / 15, grid.RowPos(row) / 15) - grid.viewport()->pos();
+    return QPoint(toPixels(grid.ColPos(col)), toPixels(grid.RowPos(row))) - grid.viewport()->pos();
 }
 
 // Width and height in pixels of a column and row as drawn.
 inline int colPixels(FlexGrid &grid, int col)
 {
     const int w = grid.ColWidth(col);
-    return w < 0 ? 64 : w / 15;
+    return w < 0 ? 64 : toPixels(w);
 }
 
 inline QPoint cellMiddle(FlexGrid &grid, int row, int col)
 {
-    return cellTopLeft(grid, row, col) + QPoint(colPixels(grid, col) / 2, grid.RowHeight(row) / 30);
+    return cellTopLeft(grid, row, col)
+        + QPoint(colPixels(grid, col) / 2, toPixels(grid.RowHeight(row)) / 2);
 }
 
 // Records the cell events of a grid as "Name@row,col" (the cursor when the event arrived).

@@ -13,7 +13,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-using tessera::FlexGrid;
+using namespace tessera;
 using namespace tessera::test;
 
 namespace {
@@ -278,8 +278,8 @@ void tst_FlexGridInteraction::scrollBarAndTopRowAgree()
     QApplication::sendEvent(grid->viewport(), &wheel);
     QCOMPARE(grid->TopRow(), top + 3);
     // Scrolled cells move; fixed column 0 stays at the left edge.
-    QCOMPARE(grid->ColPos(0), grid->viewport()->x() * 15);
-    QCOMPARE(grid->ColPos(7), grid->ColPos(0) + 64 * 15);
+    QCOMPARE(grid->ColPos(0), grid->viewport()->x() * TwipsPerPixel);
+    QCOMPARE(grid->ColPos(7), grid->ColPos(0) + 64 * TwipsPerPixel);
 }
 
 void tst_FlexGridInteraction::scrollPositionSetBeforeShow()
@@ -385,7 +385,7 @@ void tst_FlexGridInteraction::mouseEventParameters()
     QTest::mouseClick(grid->viewport(), Qt::MiddleButton, Qt::ShiftModifier, p);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, p);
     const QPoint inGrid = p + grid->viewport()->pos();
-    const float x = inGrid.x() * 15.0f, y = inGrid.y() * 15.0f;
+    const float x = inGrid.x() * float(TwipsPerPixel), y = inGrid.y() * float(TwipsPerPixel);
     QCOMPARE(downs.size(), 3);
     QCOMPARE(downs.at(0), (QList<float> { 2, 2, x, y }));
     QCOMPARE(downs.at(1), (QList<float> { 4, 1, x, y }));
@@ -426,7 +426,7 @@ void tst_FlexGridInteraction::resizeColumnByDraggingBorder()
     QFETCH(bool, resizes);
     auto grid = shownGrid(6, 4);
     grid->setAllowUserResizing(qint16(allowUserResizing));
-    const int colBefore = colPixels(*grid, 1), rowBefore = grid->RowHeight(2) / 15;
+    const int colBefore = colPixels(*grid, 1), rowBefore = grid->RowHeight(2) / TwipsPerPixel;
     // The right border of column 1 in the fixed row, or the bottom border of row 2 in the
     // fixed column; dragged 40 pixels right or 20 down.
     const QPoint border = dragRowBorder ? cellTopLeft(*grid, 2, 0) + QPoint(5, rowBefore - 1)
@@ -439,9 +439,9 @@ void tst_FlexGridInteraction::resizeColumnByDraggingBorder()
     QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, target);
     if (resizes) {
         if (dragRowBorder)
-            QVERIFY(qAbs(grid->RowHeight(2) / 15 - (rowBefore + 20)) <= 1);
+            QVERIFY(qAbs(grid->RowHeight(2) / TwipsPerPixel - (rowBefore + 20)) <= 1);
         else
-            QVERIFY(qAbs(grid->ColWidth(1) / 15 - (colBefore + 40)) <= 1);
+            QVERIFY(qAbs(grid->ColWidth(1) / TwipsPerPixel - (colBefore + 40)) <= 1);
         // Resizing is not a click on the header: the selection stays.
         QCOMPARE(grid->Row(), 1);
         QCOMPARE(grid->Col(), 1);
@@ -449,7 +449,7 @@ void tst_FlexGridInteraction::resizeColumnByDraggingBorder()
         QCOMPARE(grid->ColSel(), 1);
     } else {
         QCOMPARE(grid->ColWidth(1), -1);
-        QCOMPARE(grid->RowHeight(2) / 15, rowBefore);
+        QCOMPARE(grid->RowHeight(2) / TwipsPerPixel, rowBefore);
     }
 }
 

@@ -14,7 +14,7 @@
 
 #include <functional>
 
-using tessera::FlexGrid;
+using namespace tessera;
 using namespace tessera::test;
 
 using GridAction = std::function<void(FlexGrid &)>;
@@ -74,6 +74,9 @@ private Q_SLOTS:
     void rowSizingAll();
     void redrawSuppressesPainting();
     void bindingShowsRecordsetAndRefreshes();
+    void fixedFontFollowsFont();
+    void sortMovesCellFormats();
+    void dataBindings();
 };
 
 void tst_FlexGridMembers::errors_data()
@@ -82,69 +85,104 @@ void tst_FlexGridMembers::errors_data()
     QTest::addColumn<int>("number");
 
     // Grid: 5 x 4, one fixed row and column.
-    QTest::newRow("TextMatrix row") << GridAction([](FlexGrid &g) { g.TextMatrix(5, 0); }) << 381;
-    QTest::newRow("TextMatrix col") << GridAction([](FlexGrid &g) { g.TextMatrix(0, 4); }) << 381;
+    QTest::newRow("TextMatrix row")
+        << GridAction([](FlexGrid &g) { g.TextMatrix(5, 0); }) << int(flexErrSubscript);
+    QTest::newRow("TextMatrix col")
+        << GridAction([](FlexGrid &g) { g.TextMatrix(0, 4); }) << int(flexErrSubscript);
     QTest::newRow("TextMatrix negative")
-        << GridAction([](FlexGrid &g) { g.TextMatrix(-1, 0); }) << 381;
+        << GridAction([](FlexGrid &g) { g.TextMatrix(-1, 0); }) << int(flexErrSubscript);
     QTest::newRow("setTextMatrix")
-        << GridAction([](FlexGrid &g) { g.setTextMatrix(2, 9, "x"); }) << 381;
-    QTest::newRow("TextArray") << GridAction([](FlexGrid &g) { g.TextArray(20); }) << 381;
+        << GridAction([](FlexGrid &g) { g.setTextMatrix(2, 9, "x"); }) << int(flexErrSubscript);
+    QTest::newRow("TextArray") << GridAction([](FlexGrid &g) { g.TextArray(20); })
+                               << int(flexErrSubscript);
     QTest::newRow("setTextArray") << GridAction([](FlexGrid &g) { g.setTextArray(-1, "x"); })
-                                  << 381;
-    QTest::newRow("ColWidth") << GridAction([](FlexGrid &g) { g.ColWidth(4); }) << 381;
-    QTest::newRow("setColWidth") << GridAction([](FlexGrid &g) { g.setColWidth(4, 100); }) << 381;
-    QTest::newRow("setColWidth negative")
-        << GridAction([](FlexGrid &g) { g.setColWidth(1, -5); }) << 380;
-    QTest::newRow("RowHeight") << GridAction([](FlexGrid &g) { g.RowHeight(5); }) << 381;
+                                  << int(flexErrSubscript);
+    QTest::newRow("ColWidth") << GridAction([](FlexGrid &g) { g.ColWidth(4); })
+                              << int(flexErrSubscript);
+    QTest::newRow("setColWidth") << GridAction([](FlexGrid &g) { g.setColWidth(4, 100); })
+                                 << int(flexErrSubscript);
+    QTest::newRow("setColWidth negative") << GridAction([](FlexGrid &g) { g.setColWidth(1, -5); })
+                                          << int(flexErrInvalidPropertyValue);
+    QTest::newRow("RowHeight") << GridAction([](FlexGrid &g) { g.RowHeight(5); })
+                               << int(flexErrSubscript);
     QTest::newRow("setRowHeight") << GridAction([](FlexGrid &g) { g.setRowHeight(-1, 300); })
-                                  << 381;
-    QTest::newRow("ColPos") << GridAction([](FlexGrid &g) { g.ColPos(4); }) << 381;
-    QTest::newRow("RowPos") << GridAction([](FlexGrid &g) { g.RowPos(5); }) << 381;
-    QTest::newRow("RowIsVisible") << GridAction([](FlexGrid &g) { g.RowIsVisible(5); }) << 381;
-    QTest::newRow("ColIsVisible") << GridAction([](FlexGrid &g) { g.ColIsVisible(4); }) << 381;
-    QTest::newRow("ColAlignment") << GridAction([](FlexGrid &g) { g.ColAlignment(4); }) << 381;
-    QTest::newRow("ColAlignment value")
-        << GridAction([](FlexGrid &g) { g.setColAlignment(1, 11); }) << 380;
+                                  << int(flexErrSubscript);
+    QTest::newRow("ColPos") << GridAction([](FlexGrid &g) { g.ColPos(4); })
+                            << int(flexErrSubscript);
+    QTest::newRow("RowPos") << GridAction([](FlexGrid &g) { g.RowPos(5); })
+                            << int(flexErrSubscript);
+    QTest::newRow("RowIsVisible") << GridAction([](FlexGrid &g) { g.RowIsVisible(5); })
+                                  << int(flexErrSubscript);
+    QTest::newRow("ColIsVisible") << GridAction([](FlexGrid &g) { g.ColIsVisible(4); })
+                                  << int(flexErrSubscript);
+    QTest::newRow("ColAlignment") << GridAction([](FlexGrid &g) { g.ColAlignment(4); })
+                                  << int(flexErrSubscript);
+    QTest::newRow("ColAlignment value") << GridAction([](FlexGrid &g) { g.setColAlignment(1, 11); })
+                                        << int(flexErrInvalidPropertyValue);
     QTest::newRow("FixedAlignment")
-        << GridAction([](FlexGrid &g) { g.setFixedAlignment(7, 1); }) << 381;
-    QTest::newRow("ColData") << GridAction([](FlexGrid &g) { g.ColData(4); }) << 381;
-    QTest::newRow("RowData") << GridAction([](FlexGrid &g) { g.setRowData(5, 1); }) << 381;
-    QTest::newRow("MergeRow") << GridAction([](FlexGrid &g) { g.setMergeRow(5, true); }) << 381;
-    QTest::newRow("MergeCol") << GridAction([](FlexGrid &g) { g.MergeCol(-1); }) << 381;
+        << GridAction([](FlexGrid &g) { g.setFixedAlignment(7, 1); }) << int(flexErrSubscript);
+    QTest::newRow("ColData") << GridAction([](FlexGrid &g) { g.ColData(4); })
+                             << int(flexErrSubscript);
+    QTest::newRow("RowData") << GridAction([](FlexGrid &g) { g.setRowData(5, 1); })
+                             << int(flexErrSubscript);
+    QTest::newRow("MergeRow") << GridAction([](FlexGrid &g) { g.setMergeRow(5, true); })
+                              << int(flexErrSubscript);
+    QTest::newRow("MergeCol") << GridAction([](FlexGrid &g) { g.MergeCol(-1); })
+                              << int(flexErrSubscript);
     QTest::newRow("ColPosition from")
-        << GridAction([](FlexGrid &g) { g.setColPosition(4, 1); }) << 381;
+        << GridAction([](FlexGrid &g) { g.setColPosition(4, 1); }) << int(flexErrSubscript);
     QTest::newRow("ColPosition to")
-        << GridAction([](FlexGrid &g) { g.setColPosition(1, 4); }) << 381;
-    QTest::newRow("RemoveItem") << GridAction([](FlexGrid &g) { g.RemoveItem(5); }) << 381;
-    QTest::newRow("AddItem index") << GridAction([](FlexGrid &g) { g.AddItem("a", 6); }) << 381;
-    QTest::newRow("DataField") << GridAction([](FlexGrid &g) { g.DataField(0, 4); }) << 381;
-    QTest::newRow("Row") << GridAction([](FlexGrid &g) { g.setRow(5); }) << 30009;
-    QTest::newRow("Row negative") << GridAction([](FlexGrid &g) { g.setRow(-1); }) << 30009;
-    QTest::newRow("RowSel") << GridAction([](FlexGrid &g) { g.setRowSel(7); }) << 30009;
-    QTest::newRow("TopRow") << GridAction([](FlexGrid &g) { g.setTopRow(5); }) << 30009;
-    QTest::newRow("Col") << GridAction([](FlexGrid &g) { g.setCol(4); }) << 30010;
-    QTest::newRow("ColSel") << GridAction([](FlexGrid &g) { g.setColSel(-2); }) << 30010;
-    QTest::newRow("LeftCol") << GridAction([](FlexGrid &g) { g.setLeftCol(4); }) << 30010;
+        << GridAction([](FlexGrid &g) { g.setColPosition(1, 4); }) << int(flexErrSubscript);
+    QTest::newRow("RemoveItem") << GridAction([](FlexGrid &g) { g.RemoveItem(5); })
+                                << int(flexErrSubscript);
+    QTest::newRow("AddItem index")
+        << GridAction([](FlexGrid &g) { g.AddItem("a", 6); }) << int(flexErrSubscript);
+    QTest::newRow("DataField") << GridAction([](FlexGrid &g) { g.DataField(0, 4); })
+                               << int(flexErrSubscript);
+    QTest::newRow("Row") << GridAction([](FlexGrid &g) { g.setRow(5); }) << int(flexErrInvalidRow);
+    QTest::newRow("Row negative") << GridAction([](FlexGrid &g) { g.setRow(-1); })
+                                  << int(flexErrInvalidRow);
+    QTest::newRow("RowSel") << GridAction([](FlexGrid &g) { g.setRowSel(7); })
+                            << int(flexErrInvalidRow);
+    QTest::newRow("TopRow") << GridAction([](FlexGrid &g) { g.setTopRow(5); })
+                            << int(flexErrInvalidRow);
+    QTest::newRow("Col") << GridAction([](FlexGrid &g) { g.setCol(4); }) << int(flexErrInvalidCol);
+    QTest::newRow("ColSel") << GridAction([](FlexGrid &g) { g.setColSel(-2); })
+                            << int(flexErrInvalidCol);
+    QTest::newRow("LeftCol") << GridAction([](FlexGrid &g) { g.setLeftCol(4); })
+                             << int(flexErrInvalidCol);
     QTest::newRow("FixedRows = Rows")
-        << GridAction([](FlexGrid &g) { g.setFixedRows(5); }) << 30015;
+        << GridAction([](FlexGrid &g) { g.setFixedRows(5); }) << int(flexErrFixedCount);
     QTest::newRow("FixedCols > Cols")
-        << GridAction([](FlexGrid &g) { g.setFixedCols(9); }) << 30015;
-    QTest::newRow("Rows below FixedRows") << GridAction([](FlexGrid &g) { g.setRows(0); }) << 30015;
-    QTest::newRow("Rows negative") << GridAction([](FlexGrid &g) { g.setRows(-1); }) << 380;
-    QTest::newRow("Cols negative") << GridAction([](FlexGrid &g) { g.setCols(-3); }) << 380;
+        << GridAction([](FlexGrid &g) { g.setFixedCols(9); }) << int(flexErrFixedCount);
+    QTest::newRow("Rows below FixedRows")
+        << GridAction([](FlexGrid &g) { g.setRows(0); }) << int(flexErrFixedCount);
+    QTest::newRow("Rows negative")
+        << GridAction([](FlexGrid &g) { g.setRows(-1); }) << int(flexErrInvalidPropertyValue);
+    QTest::newRow("Cols negative")
+        << GridAction([](FlexGrid &g) { g.setCols(-3); }) << int(flexErrInvalidPropertyValue);
     QTest::newRow("FixedRows negative")
-        << GridAction([](FlexGrid &g) { g.setFixedRows(-1); }) << 380;
-    QTest::newRow("RowHeightMin") << GridAction([](FlexGrid &g) { g.setRowHeightMin(-1); }) << 380;
-    QTest::newRow("Sort code") << GridAction([](FlexGrid &g) { g.setSort(10); }) << 380;
-    QTest::newRow("CellAlignment")
-        << GridAction([](FlexGrid &g) { g.setCellAlignment(12); }) << 380;
-    QTest::newRow("CellFontSize") << GridAction([](FlexGrid &g) { g.setCellFontSize(0); }) << 380;
-    QTest::newRow("SelectionMode") << GridAction([](FlexGrid &g) { g.setSelectionMode(3); }) << 380;
-    QTest::newRow("GridLines") << GridAction([](FlexGrid &g) { g.setGridLines(4); }) << 380;
-    QTest::newRow("ScrollBars") << GridAction([](FlexGrid &g) { g.setScrollBars(4); }) << 380;
-    QTest::newRow("MergeCells") << GridAction([](FlexGrid &g) { g.setMergeCells(5); }) << 380;
-    QTest::newRow("FillStyle") << GridAction([](FlexGrid &g) { g.setFillStyle(2); }) << 380;
-    QTest::newRow("MousePointer") << GridAction([](FlexGrid &g) { g.setMousePointer(50); }) << 380;
+        << GridAction([](FlexGrid &g) { g.setFixedRows(-1); }) << int(flexErrInvalidPropertyValue);
+    QTest::newRow("RowHeightMin") << GridAction([](FlexGrid &g) { g.setRowHeightMin(-1); })
+                                  << int(flexErrInvalidPropertyValue);
+    QTest::newRow("Sort code") << GridAction([](FlexGrid &g) { g.setSort(10); })
+                               << int(flexErrInvalidPropertyValue);
+    QTest::newRow("CellAlignment") << GridAction([](FlexGrid &g) { g.setCellAlignment(12); })
+                                   << int(flexErrInvalidPropertyValue);
+    QTest::newRow("CellFontSize") << GridAction([](FlexGrid &g) { g.setCellFontSize(0); })
+                                  << int(flexErrInvalidPropertyValue);
+    QTest::newRow("SelectionMode") << GridAction([](FlexGrid &g) { g.setSelectionMode(3); })
+                                   << int(flexErrInvalidPropertyValue);
+    QTest::newRow("GridLines") << GridAction([](FlexGrid &g) { g.setGridLines(4); })
+                               << int(flexErrInvalidPropertyValue);
+    QTest::newRow("ScrollBars") << GridAction([](FlexGrid &g) { g.setScrollBars(4); })
+                                << int(flexErrInvalidPropertyValue);
+    QTest::newRow("MergeCells") << GridAction([](FlexGrid &g) { g.setMergeCells(5); })
+                                << int(flexErrInvalidPropertyValue);
+    QTest::newRow("FillStyle") << GridAction([](FlexGrid &g) { g.setFillStyle(2); })
+                               << int(flexErrInvalidPropertyValue);
+    QTest::newRow("MousePointer") << GridAction([](FlexGrid &g) { g.setMousePointer(50); })
+                                  << int(flexErrInvalidPropertyValue);
 }
 
 void tst_FlexGridMembers::errors()
@@ -293,7 +331,7 @@ void tst_FlexGridMembers::dimensionsKeepCells()
     grid->setRows(3);
     grid->setCols(2);
     QCOMPARE(grid->TextMatrix(2, 1), QStringLiteral("2,1"));
-    QVERIFY_TESSERA_ERROR(grid->TextMatrix(3, 0), 381);
+    QVERIFY_TESSERA_ERROR(grid->TextMatrix(3, 0), flexErrSubscript);
     // The cursor stays inside the grid.
     grid->setRows(8);
     grid->setRow(7);
@@ -474,7 +512,7 @@ void tst_FlexGridMembers::addItemAndRemoveItem()
     grid->RemoveItem(1);
     grid->RemoveItem(1);
     QCOMPARE(grid->Rows(), 1);
-    QVERIFY_TESSERA_ERROR(grid->RemoveItem(0), 30015);
+    QVERIFY_TESSERA_ERROR(grid->RemoveItem(0), flexErrFixedCount);
     grid->AddItem(QStringLiteral("back"));
     QCOMPARE(grid->TextMatrix(1, 0), QStringLiteral("back"));
 }
@@ -482,6 +520,7 @@ void tst_FlexGridMembers::addItemAndRemoveItem()
 void tst_FlexGridMembers::fillStyleReachesSelection_data()
 {
     QTest::addColumn<int>("fillStyle");
+    QTest::addColumn<int>("selectionMode");
     QTest::addColumn<GridAction>("format");
     QTest::addColumn<std::function<QString(const FlexGrid &)>>("read");
     QTest::addColumn<QString>("formatted");
@@ -489,9 +528,12 @@ void tst_FlexGridMembers::fillStyleReachesSelection_data()
     auto row = [](const char *name, GridAction set, std::function<QString(const FlexGrid &)> get,
                    QString value) {
         QTest::newRow(qPrintable(QStringLiteral("%1 fill 1").arg(QLatin1String(name))))
-            << 1 << set << get << value;
-        QTest::newRow(qPrintable(QStringLiteral("%1 fill 0").arg(QLatin1String(name))))
-            << 0 << set << get << value;
+            << 1 << 0 << set << get << value;
+        // A by-row or by-column highlight must not widen what a fill reaches.
+        QTest::newRow(qPrintable(QStringLiteral("%1 fill 1 by row").arg(QLatin1String(name))))
+            << 1 << 1 << set << get << value;
+        QTest::newRow(qPrintable(QStringLiteral("%1 fill 0 by column").arg(QLatin1String(name))))
+            << 0 << 2 << set << get << value;
     };
     row(
         "CellBackColor", [](FlexGrid &g) { g.setCellBackColor(0x0000FF); },
@@ -546,10 +588,12 @@ void tst_FlexGridMembers::fillStyleReachesSelection_data()
 void tst_FlexGridMembers::fillStyleReachesSelection()
 {
     QFETCH(int, fillStyle);
+    QFETCH(int, selectionMode);
     QFETCH(GridAction, format);
     QFETCH(std::function<QString(const FlexGrid &)>, read);
     QFETCH(QString, formatted);
     auto grid = filledGrid(8, 6);
+    grid->setSelectionMode(qint16(selectionMode));
     // Selection rows 2..4, columns 3..4, the cursor on its lower right corner.
     grid->setRow(4);
     grid->setCol(4);
@@ -658,16 +702,21 @@ void tst_FlexGridMembers::colPositionMovesColumn()
 void tst_FlexGridMembers::geometryInTwips()
 {
     auto grid = shownGrid(20, 6, QSize(500, 300));
-    // Widths are kept in pixels: a width reads back rounded to whole pixels.
+    // Sizes read back in exact twips, whatever pixels they are drawn with.
+    for (int twips : { 80, 1001, 2350, 1 }) {
+        grid->setColWidth(3, twips);
+        QCOMPARE(grid->ColWidth(3), twips);
+        grid->setRowHeight(3, twips);
+        QCOMPARE(grid->RowHeight(3), twips);
+    }
+    grid->setRowHeight(3, -1);
     grid->setColWidth(2, 1500);
     QCOMPARE(grid->ColWidth(2), 1500);
-    grid->setColWidth(3, 1001);
-    QCOMPARE(grid->ColWidth(3), 1005);
     grid->setColWidth(3, -1);
     QCOMPARE(grid->ColWidth(3), -1);
     // Positions follow the widths.
     QCOMPARE(grid->ColPos(3) - grid->ColPos(2), 1500);
-    QCOMPARE(grid->ColPos(2) - grid->ColPos(1), 64 * 15);
+    QCOMPARE(grid->ColPos(2) - grid->ColPos(1), 64 * TwipsPerPixel);
     grid->setRowHeight(4, 600);
     QCOMPARE(grid->RowHeight(4), 600);
     QCOMPARE(grid->RowPos(5) - grid->RowPos(4), 600);
@@ -678,6 +727,8 @@ void tst_FlexGridMembers::geometryInTwips()
     QCOMPARE(grid->CellTop(), grid->RowPos(4));
     QCOMPARE(grid->CellWidth(), 1500);
     QCOMPARE(grid->CellHeight(), 600);
+    grid->setColWidth(2, 1000);
+    QCOMPARE(grid->CellWidth(), 1000);
     // Scrolling moves data rows, not the fixed one.
     const int fixedTop = grid->RowPos(0);
     grid->setTopRow(4);
@@ -686,10 +737,12 @@ void tst_FlexGridMembers::geometryInTwips()
     QVERIFY(!grid->RowIsVisible(3));
     QVERIFY(grid->RowIsVisible(4));
     QVERIFY(!grid->RowIsVisible(19));
-    // RowHeightMin raises the default height.
+    // RowHeightMin raises the default height, and a smaller height set later.
     const int before = grid->RowHeight(10);
-    grid->setRowHeightMin(before + 300);
-    QCOMPARE(grid->RowHeight(10), before + 300);
+    grid->setRowHeightMin(before + 301);
+    QCOMPARE(grid->RowHeight(10), before + 301);
+    grid->setRowHeight(11, 100);
+    QCOMPARE(grid->RowHeight(11), before + 301);
     // Placement in the container.
     QWidget form;
     auto *placed = new FlexGrid(&form);
@@ -784,23 +837,116 @@ void tst_FlexGridMembers::bindingShowsRecordsetAndRefreshes()
     QCOMPARE(grid->Row(), 1);
     QCOMPARE(grid->Col(), 1);
 
-    // A written cell shows over the record set.
+    // What a host writes stays through Refresh while the view is unchanged: data cells, the
+    // header row, a removed column and the grid's own sort.
     grid->setTextMatrix(2, 1, QStringLiteral("NUT"));
-    QCOMPARE(grid->TextMatrix(2, 1), QStringLiteral("NUT"));
+    grid->setTextMatrix(0, 1, QStringLiteral("Article"));
+    grid->setTextMatrix(3, 2, QStringLiteral("30.00"));
+    grid->setCols(2);
+    grid->setRow(1);
+    grid->setCol(1);
+    grid->setSort(2); // generic descending by name: capitals first
+    const QStringList sorted { "washer", "screw", "bolt", "NUT" };
+    QCOMPARE(column(*grid, 1), sorted);
+    grid->Refresh();
+    rs->setFilter(QStringLiteral("Qty > 15"));
+    rs->setFilter(0); // lifted and put back as it was: no change
+    grid->Refresh();
+    QCOMPARE(column(*grid, 1), sorted);
+    QCOMPARE(grid->TextMatrix(0, 1), QStringLiteral("Article"));
+    QCOMPARE(grid->Cols(), 2);
 
-    // Refresh re-reads the filtered view.
+    // A real change of the view: rows follow their records, written text included.
     rs->setFilter(QStringLiteral("Qty > 15"));
     grid->Refresh();
-    QCOMPARE(grid->Rows(), 1 + 3);
-    QCOMPARE(column(*grid, 1), (QStringList { "nut", "screw", "washer" }));
+    QCOMPARE(column(*grid, 1), (QStringList { "NUT", "screw", "washer" }));
+    QCOMPARE(grid->TextMatrix(0, 1), QStringLiteral("Article"));
+    // The host deletes a record: the written text stays beside its own record, no row blanks.
+    auto host = rs->Clone();
+    host->setFilter(QStringLiteral("Name = 'screw'"));
+    host->Delete();
+    grid->Refresh();
+    QCOMPARE(column(*grid, 1), (QStringList { "NUT", "washer" }));
 
     // Unbinding leaves the cells as they are.
     grid->setDataSource(nullptr);
     QCOMPARE(grid->DataSource(), tessera::RecordsetPtr());
-    QCOMPARE(column(*grid, 1), (QStringList { "nut", "screw", "washer" }));
+    QCOMPARE(column(*grid, 1), (QStringList { "NUT", "washer" }));
     QCOMPARE(grid->DataField(0, 1), QString());
     grid->setTextMatrix(1, 1, QStringLiteral("own"));
     QCOMPARE(grid->TextMatrix(1, 1), QStringLiteral("own"));
+}
+
+void tst_FlexGridMembers::fixedFontFollowsFont()
+{
+    auto grid = filledGrid();
+    QFont font = grid->Font();
+    font.setPointSize(9);
+    grid->setFont(font);
+    // Handed the grid's own font, the second font shares it from then on.
+    grid->setFontFixed(grid->Font());
+    font.setPointSize(20);
+    grid->setFont(font);
+    QCOMPARE(grid->FontFixed().pointSize(), 20);
+    // A font of its own stays its own.
+    QFont own = font;
+    own.setFamily(QStringLiteral("DejaVu Serif"));
+    own.setPointSize(7);
+    grid->setFontFixed(own);
+    font.setPointSize(11);
+    grid->setFont(font);
+    QCOMPARE(grid->FontFixed().pointSize(), 7);
+}
+
+void tst_FlexGridMembers::sortMovesCellFormats()
+{
+    // A sign-arrow column: each arrow's colour must stay with it through a sort.
+    auto grid = filledGrid(6, 3);
+    const QList<std::pair<QString, qint32>> arrows { { "5", 0x009900 }, { "-3", 0x0000FF },
+        { "0", 0x000000 }, { "7", 0x009900 }, { "-1", 0x0000FF } };
+    for (int i = 0; i < arrows.size(); ++i) {
+        grid->setTextMatrix(i + 1, 2, arrows[i].first);
+        grid->setRow(i + 1);
+        grid->setCol(2);
+        grid->setCellForeColor(arrows[i].second);
+    }
+    grid->setRow(1);
+    grid->setCol(2);
+    grid->setSort(3);
+    QCOMPARE(column(*grid, 2), (QStringList { "-3", "-1", "0", "5", "7" }));
+    for (int r = 1; r < grid->Rows(); ++r) {
+        grid->setRow(r);
+        grid->setCol(2);
+        QCOMPARE(grid->CellForeColor(),
+            grid->TextMatrix(r, 2).toInt() > 0       ? 0x009900
+                : grid->TextMatrix(r, 2).toInt() < 0 ? 0x0000FF
+                                                     : 0x000000);
+    }
+}
+
+void tst_FlexGridMembers::dataBindings()
+{
+    FlexGrid grid;
+    DataBindingCollection &bindings = grid.DataBindings();
+    QCOMPARE(bindings.Count(), 0);
+    bindings.Add(QStringLiteral("Text"), QStringLiteral("Name"));
+    bindings.Add(QStringLiteral("Tag"));
+    QCOMPARE(bindings.Count(), 2);
+    QCOMPARE(bindings.Item(0).DataField, QStringLiteral("Name"));
+    // Names compare without regard to case; adding again re-points the binding.
+    bindings.Add(QStringLiteral("TEXT"), QStringLiteral("Code"));
+    QCOMPARE(bindings.Count(), 2);
+    QCOMPARE(bindings.Item(QStringLiteral("text")).DataField, QStringLiteral("Code"));
+    bindings.Item(1).DataField = QStringLiteral("Qty");
+    QCOMPARE(grid.DataBindings().Item(QStringLiteral("Tag")).DataField, QStringLiteral("Qty"));
+    bindings.Remove(QStringLiteral("text"));
+    QCOMPARE(bindings.Count(), 1);
+    QCOMPARE(bindings.Item(0).PropertyName, QStringLiteral("Tag"));
+    QVERIFY_TESSERA_ERROR(bindings.Item(1), errSubscriptOutOfRange);
+    QVERIFY_TESSERA_ERROR(bindings.Item(QStringLiteral("Text")), errSubscriptOutOfRange);
+    QVERIFY_TESSERA_ERROR(bindings.Remove(QStringLiteral("Text")), errSubscriptOutOfRange);
+    QVERIFY_TESSERA_ERROR(bindings.Add(QString()), errInvalidProcedureCall);
+    QCOMPARE(bindings.Count(), 1);
 }
 
 QTEST_MAIN(tst_FlexGridMembers)

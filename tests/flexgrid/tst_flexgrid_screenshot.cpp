@@ -4,12 +4,13 @@
 #include "tst_flexgrid_helpers.h"
 
 #include <tessera/FlexGrid.h>
+#include <tessera/Runtime.h>
 
 #include <QImage>
 #include <QPainter>
 #include <QTest>
 
-using tessera::FlexGrid;
+using namespace tessera;
 using namespace tessera::test;
 
 class tst_FlexGridScreenshot : public QObject {
@@ -17,6 +18,7 @@ class tst_FlexGridScreenshot : public QObject {
 
 private Q_SLOTS:
     void screenshot();
+    void generalAlignmentFollowsUserLocale();
 };
 
 namespace {
@@ -133,8 +135,8 @@ void tst_FlexGridScreenshot::screenshot()
     auto box = [&](int r, int c) {
         // Inside the cell, clear of its grid lines.
         const QPoint tl = cellTopLeft(grid, r, c);
-        const int w = grid.ColWidth(c) < 0 ? 64 : grid.ColWidth(c) / 15;
-        return QRect(tl.x() + 2, tl.y() + 2, w - 5, grid.RowHeight(r) / 15 - 5);
+        return QRect(
+            tl.x() + 2, tl.y() + 2, colPixels(grid, c) - 5, toPixels(grid.RowHeight(r)) - 5);
     };
     const QPalette pal = grid.palette();
 
@@ -163,7 +165,7 @@ void tst_FlexGridScreenshot::screenshot()
     auto ink = [](QColor c) { return c.lightness() < 100; };
     QCOMPARE(countPixels(img, box(0, 1), ink), 0);
     const int mid = (cellTopLeft(grid, 0, 1).x() + cellTopLeft(grid, 0, 3).x()) / 2;
-    QVERIFY(countPixels(img, QRect(mid - 4, row0y, 9, grid.RowHeight(0) / 15 - 5), ink) > 0);
+    QVERIFY(countPixels(img, QRect(mid - 4, row0y, 9, toPixels(grid.RowHeight(0)) - 5), ink) > 0);
 
     // Arrows: green up, red down; check boxes drawn as glyphs, not left blank.
     auto greenish = [](QColor c) { return c.green() > 100 && c.red() < 80 && c.blue() < 80; };
@@ -176,6 +178,38 @@ void tst_FlexGridScreenshot::screenshot()
     QVERIFY(countPixels(img, box(3, 5), dark) > 10);
     // A checked box has more ink than an empty one.
     QVERIFY(countPixels(img, box(2, 5), dark) > countPixels(img, box(3, 5), dark));
+}
+
+void tst_FlexGridScreenshot::generalAlignmentFollowsUserLocale()
+{
+    // Under it_IT "9,5" and "1.234,5" are numbers and go right; "9,5 kg" is text and goes left.
+    const QLocale saved = userLocale();
+    setUserLocale(QLocale(QLocale::Italian, QLocale::Italy));
+    const QStringList texts { "9,5", "10", "1.234,5", "9,5 kg", "abc" };
+    const QList<bool> right { true, true, true, false, false };
+    FlexGrid grid;
+    grid.resize(300, 200);
+    grid.setRows(int(texts.size()) + 1);
+    grid.setCols(2);
+    grid.setColWidth(1, 3000);
+    for (int i = 0; i < texts.size(); ++i)
+        grid.setTextMatrix(i + 1, 1, texts[i]);
+    grid.setRow(0); // keep the focus rectangle off the cells
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    const QImage img = grid.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    setUserLocale(saved);
+    for (int i = 0; i < texts.size(); ++i) {
+        const QPoint tl = cellTopLeft(grid, i + 1, 1);
+        const int w = toPixels(grid.ColWidth(1)), h = toPixels(grid.RowHeight(i + 1));
+        const int left = countPixels(img, QRect(tl.x() + 2, tl.y() + 2, w / 2 - 2, h - 4),
+            [](QColor c) { return c.lightness() < 128; });
+        const int rightInk = countPixels(img, QRect(tl.x() + w / 2, tl.y() + 2, w / 2 - 3, h - 4),
+            [](QColor c) { return c.lightness() < 128; });
+        QVERIFY2(right[i] ? (rightInk > 0 && left == 0) : (left > 0 && rightInk == 0),
+            qPrintable(
+                QStringLiteral("%1: ink left %2, right %3").arg(texts[i]).arg(left).arg(rightInk)));
+    }
 }
 
 QTEST_MAIN(tst_FlexGridScreenshot)

@@ -4,6 +4,7 @@
 
 #include <tessera/Recordset.h>
 #include <tessera/Runtime.h>
+#include <tessera/Twips.h>
 
 #include <QPixmap>
 #include <QRandomGenerator>
@@ -12,6 +13,7 @@
 #include <map>
 #include <set>
 
+using tessera::toTwips;
 using tessera::detail::CellAttr;
 using tessera::detail::CellRange;
 using tessera::detail::GridModel;
@@ -151,6 +153,34 @@ struct Reference {
                 l.cells.insert({ r, c });
         layers.push_back(l);
     }
+    // Stable text sort of rows first..last by column 0: whole rows move, formats included.
+    void sortRows(int first, int last)
+    {
+        std::vector<int> order(static_cast<size_t>(last - first + 1));
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = first + int(i);
+        std::stable_sort(order.begin(), order.end(),
+            [&](int a, int b) { return text[size_t(a)][0] < text[size_t(b)][0]; });
+        std::vector<int> to(static_cast<size_t>(rows));
+        for (int r = 0; r < rows; ++r)
+            to[size_t(r)] = r;
+        auto oldText = text;
+        auto oldHeights = heights;
+        auto oldData = rowData;
+        for (size_t i = 0; i < order.size(); ++i) {
+            const int r = first + int(i);
+            to[size_t(order[i])] = r;
+            text[size_t(r)] = oldText[size_t(order[i])];
+            heights[size_t(r)] = oldHeights[size_t(order[i])];
+            rowData[size_t(r)] = oldData[size_t(order[i])];
+        }
+        for (auto &l : layers) {
+            std::set<std::pair<int, int>> moved;
+            for (auto [r, c] : l.cells)
+                moved.insert({ to[size_t(r)], c });
+            l.cells = moved;
+        }
+    }
     QVariant formatAt(int r, int c) const
     {
         for (auto it = layers.rbegin(); it != layers.rend(); ++it)
@@ -187,7 +217,8 @@ private slots:
 
     void sort_data();
     void sort();
-    void sortMovesRowsButNotFormats();
+    void sortMovesWholeRows();
+    void sortReadsNumbersAsTheRuntime();
     void sortKeepsRowsTogether();
     void customSort();
 
@@ -195,7 +226,7 @@ private slots:
     void merge();
 
     void bindingReadsThrough();
-    void bindingRefreshUnderFilter();
+    void bindingFollowsTheView();
     void bindingFollowsRecordChanges();
     void bindingSortsByTypedValues();
 };
@@ -408,13 +439,18 @@ void TestGridModel::randomEditsMatchReference()
                 ref.moveCol(from, to);
             } else if (op < 86 && rows > 0) {
                 const int r = rng.bounded(rows), h = rng.bounded(-1, 40);
-                m.setRowHeight(r, h);
+                m.setRowHeight(r, h < 0 ? -1 : toTwips(h));
                 ref.heights[size_t(r)] = h;
-            } else if (op < 92 && rows > 0) {
+            } else if (op < 90 && rows > 0) {
                 const int r = rng.bounded(rows), v = rng.bounded(1, 99);
                 m.setRowData(r, v);
                 ref.rowData[size_t(r)] = v;
-            } else if (op < 96) {
+            } else if (op < 94 && rows > 1) {
+                const int a = rng.bounded(rows), b = rng.bounded(rows);
+                m.sortRows(std::min(a, b), std::max(a, b), 0, 0, 7);
+                if (a != b)
+                    ref.sortRows(std::min(a, b), std::max(a, b));
+            } else if (op < 97) {
                 setRows(rng.bounded(1, maxRows));
             } else {
                 setCols(rng.bounded(1, 6));
@@ -428,7 +464,8 @@ void TestGridModel::randomEditsMatchReference()
                     QCOMPARE(m.text(r, c), ref.text[size_t(r)][size_t(c)]);
                     QCOMPARE(m.format(r, c, CellAttr::BackColor), ref.formatAt(r, c));
                 }
-                QCOMPARE(m.rowHeight(r), ref.heights[size_t(r)]);
+                QCOMPARE(m.rowHeight(r),
+                    ref.heights[size_t(r)] < 0 ? -1 : toTwips(ref.heights[size_t(r)]));
                 QCOMPARE(m.rowData(r), ref.rowData[size_t(r)]);
                 QCOMPARE(m.rowPos(r, 20), pos);
                 const int h = ref.heights[size_t(r)] < 0 ? 20 : ref.heights[size_t(r)];
@@ -617,19 +654,19 @@ void TestGridModel::geometry()
     m.setCols(1);
     m.setRows(rows);
     for (const QString &o : overrides)
-        m.setRowHeight(o.section(':', 0, 0).toInt(), o.section(':', 1).toInt());
+        m.setRowHeight(o.section(':', 0, 0).toInt(), toTwips(o.section(':', 1).toInt()));
     for (const QString &p : positions)
         QCOMPARE(m.rowPos(p.section('=', 0, 0).toInt(), 20), p.section('=', 1).toLongLong());
     for (const QString &h : hits)
         QCOMPARE(m.rowAt(h.section('=', 0, 0).toLongLong(), 20), h.section('=', 1).toInt());
     // Columns use the same sums; widths travel with a moved column.
     m.setCols(4);
-    m.setColWidth(0, 10);
-    m.setColWidth(3, 30);
+    m.setColWidth(0, 150);
+    m.setColWidth(3, 457); // drawn as 30 pixels, read back as set
     QCOMPARE(m.colPos(4, 100), qint64(10 + 100 + 100 + 30));
     m.moveCol(0, 3);
-    QCOMPARE(m.colWidth(3), 10);
-    QCOMPARE(m.colWidth(2), 30);
+    QCOMPARE(m.colWidth(3), 150);
+    QCOMPARE(m.colWidth(2), 457);
     QCOMPARE(m.colWidth(0), -1);
     QCOMPARE(m.effectiveColWidth(0, 77), 77);
     QCOMPARE(m.colAt(199, 100), 1);
@@ -685,25 +722,34 @@ void TestGridModel::sort()
     QCOMPARE(column(m, 2), expected);
 }
 
-void TestGridModel::sortMovesRowsButNotFormats()
+void TestGridModel::sortMovesWholeRows()
 {
     GridModel m;
     load(m, QStringLiteral("h|h;3|c;1|a;2|b;0|z"));
     for (int r = 0; r < m.rows(); ++r) {
         m.setRowData(r, 100 + r);
-        m.setRowHeight(r, 10 + r);
+        m.setRowHeight(r, toTwips(10 + r));
     }
+    // A single cell, a range over part of the sorted rows, and one over all of them.
     m.setFormat({ 1, 1, 1, 1 }, CellAttr::BackColor, 42);
+    m.setFormat({ 2, 0, 3, 0 }, CellAttr::ForeColor, 7);
+    m.setFormat({ 0, 1, 4, 1 }, CellAttr::FontBold, true);
     // Rows 1..3 only; the last row stays where it is.
     m.sortRows(3, 1, 0, 0, 3);
     QCOMPARE(column(m, 1), QStringLiteral("h,a,b,c,z"));
     QCOMPARE(m.rowData(1), 102);
     QCOMPARE(m.rowData(3), 101);
-    QCOMPARE(m.rowHeight(1), 12);
-    QCOMPARE(m.rowHeight(4), 14);
+    QCOMPARE(m.rowHeight(1), toTwips(12));
+    QCOMPARE(m.rowHeight(4), toTwips(14));
     QCOMPARE(m.rowPos(4, 20), qint64(10 + 12 + 13 + 11));
-    QCOMPARE(m.format(1, 1, CellAttr::BackColor).toInt(), 42);
-    QVERIFY(!m.format(3, 1, CellAttr::BackColor).isValid());
+    QCOMPARE(m.format(3, 1, CellAttr::BackColor).toInt(), 42); // with "c"
+    QVERIFY(!m.format(1, 1, CellAttr::BackColor).isValid());
+    QString fore;
+    for (int r = 0; r < m.rows(); ++r)
+        fore += m.format(r, 0, CellAttr::ForeColor).isValid() ? u'7' : u'.';
+    QCOMPARE(fore, QStringLiteral(".77.."));
+    for (int r = 0; r < m.rows(); ++r)
+        QVERIFY(m.format(r, 1, CellAttr::FontBold).toBool());
 }
 
 void TestGridModel::sortKeepsRowsTogether()
@@ -945,35 +991,66 @@ void TestGridModel::bindingReadsThrough()
     QCOMPARE(dump(m), QStringLiteral("|Age|Name;||Cy;|new|;|12|Di;|17|Robert;keep|31|Ann"));
 }
 
-void TestGridModel::bindingRefreshUnderFilter()
+void TestGridModel::bindingFollowsTheView()
 {
-    auto rs = people();
+    auto rs = people(); // Ann 31, Bob 17, Cy 45, Di 12
     GridModel m;
-    m.setRows(1);
-    m.setCols(1);
     m.bind(rs, 1, 1);
-    m.setText(1, 1, QStringLiteral("written"));
+    m.setText(0, 1, QStringLiteral("Who"));
+    m.setText(2, 1, QStringLiteral("Robert")); // Bob's name, written
+    m.setFormat({ 2, 2, 2, 2 }, CellAttr::ForeColor, 255);
+    QCOMPARE(dump(m), QStringLiteral("|Who|Age;|Ann|31;|Robert|17;|Cy|45;|Di|12"));
+    const QString before = dump(m);
+    // Nothing changed, or a filter lifted and put back as it was: no re-read.
+    QVERIFY(!m.syncBinding());
+    rs->setFilter(QStringLiteral("Age > 15"));
+    rs->setFilter(0);
+    QVERIFY(!m.syncBinding());
+    QCOMPARE(dump(m), before);
+    // The grid's own sort stays while the view stays.
+    m.sortRows(1, 4, 2, 2, 3);
+    QVERIFY(!m.syncBinding());
+    QCOMPARE(column(m, 1), QStringLiteral("Who,Di,Robert,Ann,Cy"));
+
+    // A new filter and sort: rows follow their records, written text and formats with them.
     rs->setFilter(QStringLiteral("Age > 15"));
     rs->setSort(QStringLiteral("Age DESC"));
-    m.refreshBinding();
-    QCOMPARE(m.rows(), 1 + 3);
-    QCOMPARE(dump(m), QStringLiteral("|Name|Age;|Cy|45;|Ann|31;|Bob|17"));
-    rs->setFilter(QStringLiteral("Age > 100"));
-    m.refreshBinding();
-    QCOMPARE(dump(m), QStringLiteral("|Name|Age"));
-    rs->setFilter(0);
-    rs->setSort(QString());
-    m.refreshBinding();
-    QCOMPARE(column(m, 1), QStringLiteral("Name,Ann,Bob,Cy,Di"));
-    // Clearing empties every cell, bound ones included, until the next refresh.
+    QVERIFY(m.syncBinding());
+    QCOMPARE(dump(m), QStringLiteral("|Who|Age;|Cy|45;|Ann|31;|Robert|17"));
+    QCOMPARE(m.format(3, 2, CellAttr::ForeColor).toInt(), 255);
+    QVERIFY(!m.format(2, 2, CellAttr::ForeColor).isValid());
+
+    // Another cursor deletes Ann and adds Eve (appended to the sorted view, as the record set
+    // does): Robert stays Bob's, Eve gets a fresh row.
+    auto other = rs->Clone();
+    other->setFilter(QStringLiteral("Name = 'Ann'"));
+    other->Delete();
+    other->setFilter(0);
+    other->AddNew();
+    other->setCollect(QStringLiteral("Name"), QStringLiteral("Eve"));
+    other->setCollect(QStringLiteral("Age"), 20);
+    other->Update();
+    QVERIFY(m.syncBinding());
+    QCOMPARE(dump(m), QStringLiteral("|Who|Age;|Cy|45;|Robert|17;|Eve|20"));
+    QCOMPARE(m.format(2, 2, CellAttr::ForeColor).toInt(), 255);
+    QVERIFY(!m.format(3, 2, CellAttr::ForeColor).isValid());
+    // A column the host removed stays removed.
+    m.setCols(2);
+    rs->setSort(QStringLiteral("Name"));
+    QVERIFY(m.syncBinding());
+    QCOMPARE(dump(m), QStringLiteral("|Who;|Robert;|Cy;|Eve"));
+
+    // Clearing a live binding drops what was written; the records show again.
     m.clearTextAndFormats();
-    QCOMPARE(column(m, 1), QStringLiteral(",,,,"));
-    m.refreshBinding();
-    QCOMPARE(column(m, 2), QStringLiteral("Age,31,17,45,12"));
-    // Binding nothing unbinds.
-    m.bind(nullptr, 1, 1);
+    QCOMPARE(dump(m), QStringLiteral("|;|Bob;|Cy;|Eve"));
+    // Unbinding costs nothing and keeps what the cells show; clearing then empties them.
+    m.unbind();
     QVERIFY(!m.boundRecordset());
-    QCOMPARE(column(m, 2), QStringLiteral("Age,31,17,45,12"));
+    rs->setFilter(0);
+    QVERIFY(!m.syncBinding());
+    QCOMPARE(dump(m), QStringLiteral("|;|Bob;|Cy;|Eve"));
+    m.clearTextAndFormats();
+    QCOMPARE(dump(m), QStringLiteral("|;|;|;|"));
 }
 
 void TestGridModel::bindingFollowsRecordChanges()
@@ -1023,6 +1100,25 @@ void TestGridModel::bindingSortsByTypedValues()
     QCOMPARE(shown, QStringLiteral("9,1"));
     QCOMPARE(numeric, QStringLiteral("Tag,d,b,a,c"));
     QCOMPARE(genericDesc, QStringLiteral("Tag,c,a,b,d"));
+}
+
+void TestGridModel::sortReadsNumbersAsTheRuntime()
+{
+    // Own cells under it_IT: the generic sort takes "9,5" as 9.5 (the user's numeric test) and
+    // "1.000" as a thousand; the numeric sort reads leading numbers as Val does ("9,5" is 9,
+    // "1.000" is 1, "&H10" is 16, blanks inside digits are skipped).
+    const QLocale saved = tessera::userLocale();
+    tessera::setUserLocale(QLocale(QLocale::Italian, QLocale::Italy));
+    GridModel m;
+    load(m, QStringLiteral("h|h;10|a;9,5|b;9,1|c;1.000|d;&H10|e;1 2|f"));
+    m.sortRows(1, 6, 0, 0, 1);
+    const QString generic = column(m, 1);
+    load(m, QStringLiteral("h|h;10|a;9,5|b;9,1|c;1.000|d;&H10|e;1 2|f"));
+    m.sortRows(1, 6, 0, 0, 3);
+    const QString numeric = column(m, 1);
+    tessera::setUserLocale(saved);
+    QCOMPARE(generic, QStringLiteral("h,c,b,a,e,d,f"));
+    QCOMPARE(numeric, QStringLiteral("h,d,b,c,a,f,e"));
 }
 
 QTEST_MAIN(TestGridModel)

@@ -195,7 +195,7 @@ void tst_Conversions::numeric()
     if (numeric)
         QCOMPARE(tessera::CDbl(text), value);
     else
-        QVERIFY_TESSERA_ERROR(tessera::CDbl(text), tessera::Error::TypeMismatch);
+        QVERIFY_TESSERA_ERROR(tessera::CDbl(text), tessera::errTypeMismatch);
 }
 
 // Values that are not texts.
@@ -224,7 +224,7 @@ void tst_Conversions::numericValues()
     QFETCH(double, number);
     QCOMPARE(tessera::IsNumeric(value), numeric);
     if (std::isnan(number))
-        QVERIFY_TESSERA_ERROR(tessera::CDbl(value), tessera::Error::TypeMismatch);
+        QVERIFY_TESSERA_ERROR(tessera::CDbl(value), tessera::errTypeMismatch);
     else
         QCOMPARE(tessera::CDbl(value), number);
 }
@@ -263,7 +263,7 @@ void tst_Conversions::cbool()
     QFETCH(int, expected);
     tessera::setUserLocale(localeNamed(locale));
     if (expected < 0)
-        QVERIFY_TESSERA_ERROR(tessera::CBool(value), tessera::Error::TypeMismatch);
+        QVERIFY_TESSERA_ERROR(tessera::CBool(value), tessera::errTypeMismatch);
     else
         QCOMPARE(tessera::CBool(value), expected == 1);
 }
@@ -399,7 +399,7 @@ void tst_Conversions::dateSerials()
         QCOMPARE(tessera::DateToSerial(c.dt), c.serial);
         QCOMPARE(tessera::SerialToDate(c.serial), c.dt);
     }
-    QVERIFY_TESSERA_ERROR(tessera::SerialToDate(1e300), tessera::Error::Overflow);
+    QVERIFY_TESSERA_ERROR(tessera::SerialToDate(1e300), tessera::errOverflow);
 }
 
 QTEST_GUILESS_MAIN(tst_Conversions)

@@ -28,42 +28,42 @@ void FlexGridPrivate::checkCell(int r, int c) const
 void FlexGridPrivate::checkRowIndex(int r) const
 {
     if (r < 0 || r >= model.rows())
-        throw Error(ErrSubscript, QStringLiteral("Subscript out of range"));
+        throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
 }
 
 void FlexGridPrivate::checkColIndex(int c) const
 {
     if (c < 0 || c >= model.cols())
-        throw Error(ErrSubscript, QStringLiteral("Subscript out of range"));
+        throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
 }
 
 void FlexGridPrivate::checkRowValue(int r) const
 {
     if (r < 0 || r >= model.rows())
-        throw Error(ErrInvalidRow, QStringLiteral("Invalid Row value"));
+        throw Error(flexErrInvalidRow, QStringLiteral("Invalid Row value"));
 }
 
 void FlexGridPrivate::checkColValue(int c) const
 {
     if (c < 0 || c >= model.cols())
-        throw Error(ErrInvalidCol, QStringLiteral("Invalid Col value"));
+        throw Error(flexErrInvalidCol, QStringLiteral("Invalid Col value"));
 }
 
-void FlexGridPrivate::checkAlignment(int a, int max)
+void FlexGridPrivate::checkRange(qint64 value, qint64 min, qint64 max)
 {
-    if (a < 0 || a > max)
+    if (value < min || value > max)
         invalidValue();
 }
 
 void FlexGridPrivate::invalidValue()
 {
-    throw Error(ErrInvalidPropertyValue, QStringLiteral("Invalid property value"));
+    throw Error(flexErrInvalidPropertyValue, QStringLiteral("Invalid property value"));
 }
 
 void FlexGridPrivate::checkCapacity(qint64 rows, qint64 cols)
 {
     if (cols > MaxGridCols || std::max<qint64>(rows, 1) * std::max<qint64>(cols, 1) > MaxGridCells)
-        throw Error(ErrOutOfMemory, QStringLiteral("Out of memory"));
+        throw Error(flexErrOutOfMemory, QStringLiteral("Out of memory"));
 }
 
 // --- construction ------------------------------------------------------------------------------
@@ -112,7 +112,7 @@ void FlexGrid::setRows(qint32 rows)
     if (rows < 0)
         FlexGridPrivate::invalidValue();
     if (rows < d->fixedRows)
-        throw Error(ErrFixedCount, QStringLiteral("Rows cannot be less than FixedRows"));
+        throw Error(flexErrFixedCount, QStringLiteral("Rows cannot be less than FixedRows"));
     if (rows == d->model.rows())
         return;
     if (rows > d->model.rows())
@@ -132,7 +132,7 @@ void FlexGrid::setCols(qint32 cols)
     if (cols < 0)
         FlexGridPrivate::invalidValue();
     if (cols < d->fixedCols)
-        throw Error(ErrFixedCount, QStringLiteral("Cols cannot be less than FixedCols"));
+        throw Error(flexErrFixedCount, QStringLiteral("Cols cannot be less than FixedCols"));
     if (cols == d->model.cols())
         return;
     if (cols > d->model.cols())
@@ -152,7 +152,7 @@ void FlexGrid::setFixedRows(qint32 fixedRows)
     if (fixedRows < 0)
         FlexGridPrivate::invalidValue();
     if (fixedRows >= d->model.rows())
-        throw Error(ErrFixedCount, QStringLiteral("FixedRows must be less than Rows"));
+        throw Error(flexErrFixedCount, QStringLiteral("FixedRows must be less than Rows"));
     if (fixedRows == d->fixedRows)
         return;
     d->fixedRows = fixedRows;
@@ -173,7 +173,7 @@ void FlexGrid::setFixedCols(qint32 fixedCols)
     if (fixedCols < 0)
         FlexGridPrivate::invalidValue();
     if (fixedCols >= d->model.cols())
-        throw Error(ErrFixedCount, QStringLiteral("FixedCols must be less than Cols"));
+        throw Error(flexErrFixedCount, QStringLiteral("FixedCols must be less than Cols"));
     if (fixedCols == d->fixedCols)
         return;
     d->fixedCols = fixedCols;
@@ -209,7 +209,7 @@ QString FlexGrid::Text() const
 void FlexGrid::setText(const QString &text)
 {
     if (d->row >= d->model.rows() || d->col >= d->model.cols())
-        throw Error(ErrSubscript, QStringLiteral("Subscript out of range"));
+        throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
     const CellRange range = d->fillRange();
     for (int r = range.row1; r <= range.row2; ++r)
         for (int c = range.col1; c <= range.col2; ++c)
@@ -221,7 +221,7 @@ QString FlexGrid::TextArray(qint32 index) const
 {
     const qint64 cols = d->model.cols();
     if (index < 0 || cols == 0 || index >= qint64(d->model.rows()) * cols)
-        throw Error(ErrSubscript, QStringLiteral("Subscript out of range"));
+        throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
     return d->model.text(int(index / cols), int(index % cols));
 }
 
@@ -229,7 +229,7 @@ void FlexGrid::setTextArray(qint32 index, const QString &text)
 {
     const qint64 cols = d->model.cols();
     if (index < 0 || cols == 0 || index >= qint64(d->model.rows()) * cols)
-        throw Error(ErrSubscript, QStringLiteral("Subscript out of range"));
+        throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
     d->model.setText(int(index / cols), int(index % cols), text);
     d->update();
 }
@@ -345,7 +345,7 @@ void FlexGrid::setFormatString(const QString &format)
                 d->model.setColAlignment(c, alignment);
             // Widths follow the header texts; a column without one keeps its width.
             if (!text.isEmpty())
-                d->model.setColWidth(c, textWidth(text) + padding);
+                d->model.setColWidth(c, toTwips(textWidth(text) + padding));
         }
     }
     if (!rowPart.isEmpty()) {
@@ -363,7 +363,7 @@ void FlexGrid::setFormatString(const QString &format)
                 widest = std::max(widest, textWidth(text) + padding);
         }
         if (d->fixedCols > 0 && widest > d->colW(0))
-            d->model.setColWidth(0, widest);
+            d->model.setColWidth(0, toTwips(widest));
     }
     d->formatString = format;
     d->layoutChanged();
@@ -376,7 +376,7 @@ void FlexGrid::AddItem(const QString &item, qint32 index)
     if (index == -1)
         index = d->model.rows();
     if (index < 0 || index > d->model.rows())
-        throw Error(ErrSubscript, QStringLiteral("Subscript out of range"));
+        throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
     FlexGridPrivate::checkCapacity(qint64(d->model.rows()) + 1, d->model.cols());
     d->model.insertRow(index, item.split(QLatin1Char('\t')));
     d->layoutChanged();
@@ -386,7 +386,7 @@ void FlexGrid::RemoveItem(qint32 index)
 {
     d->checkRowIndex(index);
     if (d->model.rows() - 1 < d->fixedRows)
-        throw Error(ErrFixedCount, QStringLiteral("Cannot remove a fixed row"));
+        throw Error(flexErrFixedCount, QStringLiteral("Cannot remove a fixed row"));
     d->model.removeRow(index);
     d->clampCursor();
     d->layoutChanged();
@@ -400,8 +400,8 @@ void FlexGrid::Clear()
 
 void FlexGrid::Refresh()
 {
-    if (d->dataSource) {
-        d->model.refreshBinding();
+    // A repaint; rows follow the bound view only when its records or their order changed.
+    if (d->dataSource && d->model.syncBinding()) {
         d->clampCursor();
         d->layoutChanged();
     }
@@ -442,9 +442,9 @@ RecordsetPtr FlexGrid::DataSource() const
 void FlexGrid::setDataSource(const RecordsetPtr &recordset)
 {
     if (!recordset) {
-        if (d->dataSource)
-            d->model.unbind();
+        d->model.unbind();
         d->dataSource = nullptr;
+        d->update();
         return;
     }
     d->model.bind(recordset, d->fixedRows, d->fixedCols);
@@ -460,9 +460,58 @@ void FlexGrid::setDataSource(const RecordsetPtr &recordset)
 QString FlexGrid::DataField(qint32 band, qint32 col) const
 {
     if (band != 0)
-        throw Error(ErrSubscript, QStringLiteral("Subscript out of range"));
+        throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
     d->checkColIndex(col);
     return d->dataSource ? d->model.dataField(col) : QString();
+}
+
+DataBindingCollection &FlexGrid::DataBindings()
+{
+    return d->dataBindings;
+}
+
+qsizetype DataBindingCollection::find(const QString &propertyName) const
+{
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i].PropertyName.compare(propertyName, Qt::CaseInsensitive) == 0)
+            return qsizetype(i);
+    return -1;
+}
+
+DataBinding &DataBindingCollection::Item(int index)
+{
+    if (index < 0 || index >= Count())
+        throw Error(errSubscriptOutOfRange);
+    return m_items[size_t(index)];
+}
+
+DataBinding &DataBindingCollection::Item(const QString &propertyName)
+{
+    const qsizetype i = find(propertyName);
+    if (i < 0)
+        throw Error(errSubscriptOutOfRange);
+    return m_items[size_t(i)];
+}
+
+DataBinding &DataBindingCollection::Add(const QString &propertyName, const QString &dataField)
+{
+    if (propertyName.isEmpty())
+        throw Error(errInvalidProcedureCall);
+    const qsizetype i = find(propertyName);
+    if (i >= 0) {
+        m_items[size_t(i)].DataField = dataField;
+        return m_items[size_t(i)];
+    }
+    m_items.push_back(DataBinding { propertyName, dataField });
+    return m_items.back();
+}
+
+void DataBindingCollection::Remove(const QString &propertyName)
+{
+    const qsizetype i = find(propertyName);
+    if (i < 0)
+        throw Error(errSubscriptOutOfRange);
+    m_items.erase(m_items.begin() + i);
 }
 
 // --- host-container placement ------------------------------------------------------------------

@@ -7,7 +7,7 @@ namespace tessera {
 void FlexGridPrivate::setFormat(CellAttr attr, const QVariant &value)
 {
     if (model.rows() == 0 || model.cols() == 0)
-        throw Error(ErrSubscript, QStringLiteral("Subscript out of range"));
+        throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
     model.setFormat(fillRange(), attr, value);
     update();
 }
@@ -91,7 +91,7 @@ qint16 FlexGrid::CellAlignment() const
 
 void FlexGrid::setCellAlignment(qint16 alignment)
 {
-    FlexGridPrivate::checkAlignment(alignment);
+    FlexGridPrivate::checkRange(alignment, 0, flexAlignGeneral);
     d->setFormat(CellAttr::Alignment, int(alignment));
 }
 
@@ -105,7 +105,7 @@ qint16 FlexGrid::CellTextStyle() const
 
 void FlexGrid::setCellTextStyle(qint16 style)
 {
-    FlexGridPrivate::checkAlignment(style, 4);
+    FlexGridPrivate::checkRange(style, 0, 4);
     d->setFormat(CellAttr::TextStyle, int(style));
 }
 
@@ -127,7 +127,7 @@ qint16 FlexGrid::CellPictureAlignment() const
 
 void FlexGrid::setCellPictureAlignment(qint16 alignment)
 {
-    FlexGridPrivate::checkAlignment(alignment, flexAlignTile);
+    FlexGridPrivate::checkRange(alignment, 0, flexAlignTile);
     d->setFormat(CellAttr::PictureAlignment, int(alignment));
 }
 

@@ -13,12 +13,28 @@ int FlexGridPrivate::defaultColWidth() const
     return 64;
 }
 
+qint32 FlexGridPrivate::defaultRowHeightTwips() const
+{
+    if (defaultRowHeightSet >= 0)
+        return defaultRowHeightSet;
+    return std::max(toTwips(QFontMetrics(font).height() + 4), rowHeightMin);
+}
+
 int FlexGridPrivate::defaultRowHeight() const
 {
-    if (defaultRowHeightOverride >= 0)
-        return defaultRowHeightOverride;
-    const int fromFont = QFontMetrics(font).height() + 4;
-    return std::max(fromFont, toPixels(rowHeightMin));
+    return toPixels(defaultRowHeightTwips());
+}
+
+qint32 FlexGridPrivate::colWidthTwips(int c) const
+{
+    const qint32 w = model.colWidth(c);
+    return w < 0 ? toTwips(defaultColWidth()) : w;
+}
+
+qint32 FlexGridPrivate::rowHeightTwips(int r) const
+{
+    const qint32 h = model.rowHeight(r);
+    return h < 0 ? defaultRowHeightTwips() : h;
 }
 
 int FlexGridPrivate::rowH(int r) const
@@ -135,8 +151,7 @@ int FlexGridPrivate::lastFullyVisibleCol() const
 qint32 FlexGrid::ColWidth(qint32 index) const
 {
     d->checkColIndex(index);
-    const int w = d->model.colWidth(index);
-    return w < 0 ? -1 : toTwips(w);
+    return d->model.colWidth(index);
 }
 
 void FlexGrid::setColWidth(qint32 index, qint32 width)
@@ -144,14 +159,14 @@ void FlexGrid::setColWidth(qint32 index, qint32 width)
     d->checkColIndex(index);
     if (width < -1)
         FlexGridPrivate::invalidValue();
-    d->model.setColWidth(index, width < 0 ? -1 : toPixels(width));
+    d->model.setColWidth(index, width);
     d->layoutChanged();
 }
 
 qint32 FlexGrid::RowHeight(qint32 index) const
 {
     d->checkRowIndex(index);
-    return toTwips(d->rowH(index));
+    return d->rowHeightTwips(index);
 }
 
 void FlexGrid::setRowHeight(qint32 index, qint32 height)
@@ -159,17 +174,16 @@ void FlexGrid::setRowHeight(qint32 index, qint32 height)
     d->checkRowIndex(index);
     if (height < -1)
         FlexGridPrivate::invalidValue();
-    int px = height < 0 ? -1 : toPixels(height);
-    if (px >= 0)
-        px = std::max(px, toPixels(d->rowHeightMin));
+    if (height >= 0)
+        height = std::max(height, d->rowHeightMin);
     if (d->rowSizingMode == 1) {
         // One height for every row: it becomes the default and individual heights go.
-        d->defaultRowHeightOverride = px;
+        d->defaultRowHeightSet = height;
         for (int r = 0, n = d->model.rows(); r < n; ++r)
             if (d->model.rowHeight(r) >= 0)
                 d->model.setRowHeight(r, -1);
     } else {
-        d->model.setRowHeight(index, px);
+        d->model.setRowHeight(index, height);
     }
     d->layoutChanged();
 }
@@ -215,12 +229,12 @@ qint32 FlexGrid::CellTop() const
 
 qint32 FlexGrid::CellWidth() const
 {
-    return d->col < d->model.cols() ? toTwips(d->colW(d->col)) : 0;
+    return d->col < d->model.cols() ? d->colWidthTwips(d->col) : 0;
 }
 
 qint32 FlexGrid::CellHeight() const
 {
-    return d->row < d->model.rows() ? toTwips(d->rowH(d->row)) : 0;
+    return d->row < d->model.rows() ? d->rowHeightTwips(d->row) : 0;
 }
 
 bool FlexGrid::RowIsVisible(qint32 index) const
@@ -250,7 +264,7 @@ qint16 FlexGrid::ColAlignment(qint32 index) const
 void FlexGrid::setColAlignment(qint32 index, qint16 alignment)
 {
     d->checkColIndex(index);
-    FlexGridPrivate::checkAlignment(alignment);
+    FlexGridPrivate::checkRange(alignment, 0, flexAlignGeneral);
     d->model.setColAlignment(index, alignment);
     d->update();
 }
@@ -265,7 +279,7 @@ qint16 FlexGrid::FixedAlignment(qint32 index) const
 void FlexGrid::setFixedAlignment(qint32 index, qint16 alignment)
 {
     d->checkColIndex(index);
-    FlexGridPrivate::checkAlignment(alignment);
+    FlexGridPrivate::checkRange(alignment, 0, flexAlignGeneral);
     d->model.setFixedAlignment(index, alignment);
     d->update();
 }
@@ -311,8 +325,7 @@ bool FlexGrid::WordWrap() const
 
 void FlexGrid::setWordWrap(bool wrap)
 {
-    d->wordWrap = wrap;
-    d->update();
+    d->assign(d->wordWrap, wrap);
 }
 
 qint16 FlexGrid::MergeCells() const
@@ -322,10 +335,7 @@ qint16 FlexGrid::MergeCells() const
 
 void FlexGrid::setMergeCells(qint16 mode)
 {
-    if (mode < 0 || mode > 4)
-        FlexGridPrivate::invalidValue();
-    d->mergeCells = mode;
-    d->update();
+    d->assign(d->mergeCells, mode, 0, 4);
 }
 
 bool FlexGrid::MergeRow(qint32 index) const

@@ -389,11 +389,11 @@ void FlexGrid::mouseMoveEvent(QMouseEvent *event)
         }
         return;
     case Drag::ResizeCol:
-        d->model.setColWidth(d->resizeIndex, std::max(0, h.x - d->resizeOrigin));
+        d->model.setColWidth(d->resizeIndex, toTwips(std::max(0, h.x - d->resizeOrigin)));
         d->layoutChanged();
         return;
     case Drag::ResizeRow:
-        d->model.setRowHeight(d->resizeIndex, std::max(0, h.y - d->resizeOrigin));
+        d->model.setRowHeight(d->resizeIndex, toTwips(std::max(0, h.y - d->resizeOrigin)));
         d->layoutChanged();
         return;
     default:

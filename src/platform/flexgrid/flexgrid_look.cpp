@@ -188,55 +188,177 @@ void FlexGridPrivate::applyCursorShape()
 
 // --- colours -----------------------------------------------------------------------------------
 
-#define FLEXGRID_COLOR(Name, field)                                                                \
-    qint32 FlexGrid::Name() const                                                                  \
-    {                                                                                              \
-        return d->field;                                                                           \
-    }                                                                                              \
-    void FlexGrid::set##Name(qint32 color)                                                         \
-    {                                                                                              \
-        d->field = color;                                                                          \
-        d->update();                                                                               \
-    }
+qint32 FlexGrid::BackColor() const
+{
+    return d->backColor;
+}
 
-FLEXGRID_COLOR(BackColor, backColor)
-FLEXGRID_COLOR(ForeColor, foreColor)
-FLEXGRID_COLOR(BackColorFixed, backColorFixed)
-FLEXGRID_COLOR(ForeColorFixed, foreColorFixed)
-FLEXGRID_COLOR(BackColorSel, backColorSel)
-FLEXGRID_COLOR(ForeColorSel, foreColorSel)
-FLEXGRID_COLOR(BackColorBkg, backColorBkg)
-FLEXGRID_COLOR(GridColor, gridColor)
-FLEXGRID_COLOR(GridColorFixed, gridColorFixed)
+void FlexGrid::setBackColor(qint32 color)
+{
+    d->assign(d->backColor, color);
+}
 
-#undef FLEXGRID_COLOR
+qint32 FlexGrid::ForeColor() const
+{
+    return d->foreColor;
+}
+
+void FlexGrid::setForeColor(qint32 color)
+{
+    d->assign(d->foreColor, color);
+}
+
+qint32 FlexGrid::BackColorFixed() const
+{
+    return d->backColorFixed;
+}
+
+void FlexGrid::setBackColorFixed(qint32 color)
+{
+    d->assign(d->backColorFixed, color);
+}
+
+qint32 FlexGrid::ForeColorFixed() const
+{
+    return d->foreColorFixed;
+}
+
+void FlexGrid::setForeColorFixed(qint32 color)
+{
+    d->assign(d->foreColorFixed, color);
+}
+
+qint32 FlexGrid::BackColorSel() const
+{
+    return d->backColorSel;
+}
+
+void FlexGrid::setBackColorSel(qint32 color)
+{
+    d->assign(d->backColorSel, color);
+}
+
+qint32 FlexGrid::ForeColorSel() const
+{
+    return d->foreColorSel;
+}
+
+void FlexGrid::setForeColorSel(qint32 color)
+{
+    d->assign(d->foreColorSel, color);
+}
+
+qint32 FlexGrid::BackColorBkg() const
+{
+    return d->backColorBkg;
+}
+
+void FlexGrid::setBackColorBkg(qint32 color)
+{
+    d->assign(d->backColorBkg, color);
+}
+
+qint32 FlexGrid::GridColor() const
+{
+    return d->gridColor;
+}
+
+void FlexGrid::setGridColor(qint32 color)
+{
+    d->assign(d->gridColor, color);
+}
+
+qint32 FlexGrid::GridColorFixed() const
+{
+    return d->gridColorFixed;
+}
+
+void FlexGrid::setGridColorFixed(qint32 color)
+{
+    d->assign(d->gridColorFixed, color);
+}
 
 // --- enumerations ------------------------------------------------------------------------------
 
-// A setting with values min..max that only needs a repaint.
-#define FLEXGRID_ENUM(Name, field, min, max)                                                       \
-    qint16 FlexGrid::Name() const                                                                  \
-    {                                                                                              \
-        return d->field;                                                                           \
-    }                                                                                              \
-    void FlexGrid::set##Name(qint16 value)                                                         \
-    {                                                                                              \
-        if (value < (min) || value > (max))                                                        \
-            FlexGridPrivate::invalidValue();                                                       \
-        d->field = value;                                                                          \
-        d->update();                                                                               \
-    }
+qint16 FlexGrid::GridLines() const
+{
+    return d->gridLines;
+}
 
-FLEXGRID_ENUM(GridLines, gridLines, 0, 3)
-FLEXGRID_ENUM(GridLinesFixed, gridLinesFixed, 0, 3)
-FLEXGRID_ENUM(GridLineWidth, gridLineWidth, 1, 10)
-FLEXGRID_ENUM(TextStyle, textStyle, 0, 4)
-FLEXGRID_ENUM(TextStyleFixed, textStyleFixed, 0, 4)
-FLEXGRID_ENUM(AllowUserResizing, allowUserResizing, 0, 3)
-FLEXGRID_ENUM(PictureType, pictureType, 0, 1)
-FLEXGRID_ENUM(RowSizingMode, rowSizingMode, 0, 1)
+void FlexGrid::setGridLines(qint16 value)
+{
+    d->assign(d->gridLines, value, 0, 3);
+}
 
-#undef FLEXGRID_ENUM
+qint16 FlexGrid::GridLinesFixed() const
+{
+    return d->gridLinesFixed;
+}
+
+void FlexGrid::setGridLinesFixed(qint16 value)
+{
+    d->assign(d->gridLinesFixed, value, 0, 3);
+}
+
+qint16 FlexGrid::GridLineWidth() const
+{
+    return d->gridLineWidth;
+}
+
+void FlexGrid::setGridLineWidth(qint16 value)
+{
+    d->assign(d->gridLineWidth, value, 1, 10);
+}
+
+qint16 FlexGrid::TextStyle() const
+{
+    return d->textStyle;
+}
+
+void FlexGrid::setTextStyle(qint16 value)
+{
+    d->assign(d->textStyle, value, 0, 4);
+}
+
+qint16 FlexGrid::TextStyleFixed() const
+{
+    return d->textStyleFixed;
+}
+
+void FlexGrid::setTextStyleFixed(qint16 value)
+{
+    d->assign(d->textStyleFixed, value, 0, 4);
+}
+
+qint16 FlexGrid::AllowUserResizing() const
+{
+    return d->allowUserResizing;
+}
+
+void FlexGrid::setAllowUserResizing(qint16 value)
+{
+    d->assign(d->allowUserResizing, value, 0, 3);
+}
+
+qint16 FlexGrid::PictureType() const
+{
+    return d->pictureType;
+}
+
+void FlexGrid::setPictureType(qint16 value)
+{
+    d->assign(d->pictureType, value, 0, 1);
+}
+
+qint16 FlexGrid::RowSizingMode() const
+{
+    return d->rowSizingMode;
+}
+
+void FlexGrid::setRowSizingMode(qint16 value)
+{
+    d->assign(d->rowSizingMode, value, 0, 1);
+}
 
 qint16 FlexGrid::Appearance() const
 {
@@ -245,10 +367,7 @@ qint16 FlexGrid::Appearance() const
 
 void FlexGrid::setAppearance(qint16 appearance)
 {
-    if (appearance < 0 || appearance > 1)
-        FlexGridPrivate::invalidValue();
-    d->appearance = appearance;
-    d->applyFrame();
+    d->assign(d->appearance, appearance, 0, 1, [this] { d->applyFrame(); });
 }
 
 qint16 FlexGrid::BorderStyle() const
@@ -258,10 +377,7 @@ qint16 FlexGrid::BorderStyle() const
 
 void FlexGrid::setBorderStyle(qint16 style)
 {
-    if (style < 0 || style > 1)
-        FlexGridPrivate::invalidValue();
-    d->borderStyle = style;
-    d->applyFrame();
+    d->assign(d->borderStyle, style, 0, 1, [this] { d->applyFrame(); });
 }
 
 qint16 FlexGrid::ScrollBars() const
@@ -271,10 +387,7 @@ qint16 FlexGrid::ScrollBars() const
 
 void FlexGrid::setScrollBars(qint16 scrollBars)
 {
-    if (scrollBars < 0 || scrollBars > 3)
-        FlexGridPrivate::invalidValue();
-    d->scrollBars = scrollBars;
-    d->applyScrollBarPolicy();
+    d->assign(d->scrollBars, scrollBars, 0, 3, [this] { d->applyScrollBarPolicy(); });
 }
 
 bool FlexGrid::ScrollTrack() const
@@ -284,8 +397,7 @@ bool FlexGrid::ScrollTrack() const
 
 void FlexGrid::setScrollTrack(bool track)
 {
-    d->scrollTrack = track;
-    d->applyScrollBarPolicy();
+    d->assign(d->scrollTrack, track, [this] { d->applyScrollBarPolicy(); });
 }
 
 qint16 FlexGrid::MousePointer() const
@@ -295,10 +407,9 @@ qint16 FlexGrid::MousePointer() const
 
 void FlexGrid::setMousePointer(qint16 pointer)
 {
-    if ((pointer < 0 || pointer > 15) && pointer != 99)
-        FlexGridPrivate::invalidValue();
-    d->mousePointer = pointer;
-    d->applyCursorShape();
+    if (pointer != 99) // 99: the custom MouseIcon
+        FlexGridPrivate::checkRange(pointer, 0, 15);
+    d->assign(d->mousePointer, pointer, [this] { d->applyCursorShape(); });
 }
 
 QPixmap FlexGrid::MouseIcon() const
@@ -319,11 +430,10 @@ qint16 FlexGrid::OLEDropMode() const
 
 void FlexGrid::setOLEDropMode(qint16 mode)
 {
-    if (mode < 0 || mode > 1)
-        FlexGridPrivate::invalidValue();
-    d->oleDropMode = mode;
-    setAcceptDrops(mode == 1);
-    viewport()->setAcceptDrops(mode == 1);
+    d->assign(d->oleDropMode, mode, 0, 1, [this, mode] {
+        setAcceptDrops(mode == 1);
+        viewport()->setAcceptDrops(mode == 1);
+    });
 }
 
 bool FlexGrid::RightToLeft() const
@@ -333,9 +443,10 @@ bool FlexGrid::RightToLeft() const
 
 void FlexGrid::setRightToLeft(bool rightToLeft)
 {
-    d->rightToLeft = rightToLeft;
-    setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-    d->update();
+    d->assign(d->rightToLeft, rightToLeft, [this, rightToLeft] {
+        setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+        d->update();
+    });
 }
 
 QPixmap FlexGrid::Picture() const
@@ -343,7 +454,7 @@ QPixmap FlexGrid::Picture() const
     // A grid sized far past any screen would need gigabytes for its image.
     const QSize size = this->size().expandedTo(viewport()->size());
     if (qint64(size.width()) * size.height() > (qint64(1) << 26))
-        throw Error(ErrOutOfMemory, QStringLiteral("Out of memory"));
+        throw Error(flexErrOutOfMemory, QStringLiteral("Out of memory"));
     QPixmap pixmap = viewport()->grab();
     if (d->pictureType == 1)
         return QBitmap::fromImage(pixmap.toImage().convertToFormat(QImage::Format_Mono));
@@ -389,8 +500,7 @@ void FlexGrid::setFontWidth(float width)
 {
     if (!(width >= 0) || width > 2048) // NaN included
         FlexGridPrivate::invalidValue();
-    d->fontWidth = width;
-    d->update();
+    d->assign(d->fontWidth, width);
 }
 
 QFont FlexGrid::FontFixed() const
@@ -400,7 +510,12 @@ QFont FlexGrid::FontFixed() const
 
 void FlexGrid::setFontFixed(const QFont &font)
 {
-    d->fontFixed = font;
+    // Hosts hand the grid's own Font here to share one font object between the two; a value copy
+    // would stay behind when Font changes later, so the grid's font means "follow Font".
+    if (font == d->font)
+        d->fontFixed.reset();
+    else
+        d->fontFixed = font;
     d->update();
 }
 

@@ -19,27 +19,6 @@ namespace tessera {
 using detail::CellAttr;
 using detail::CellRange;
 
-constexpr int TwipsPerPixel = 15;
-// Saturating: a position past the 32-bit twips range reads as the range's end, not a wrapped value.
-inline qint32 toTwips(qint64 pixels)
-{
-    return qint32(std::clamp<qint64>(pixels * TwipsPerPixel, INT32_MIN, INT32_MAX));
-}
-inline int toPixels(qint32 twips)
-{
-    return int((qint64(twips) + TwipsPerPixel / 2) / TwipsPerPixel);
-}
-
-// Error numbers of the classic grid.
-enum FlexGridError : int {
-    ErrOutOfMemory = 7,
-    ErrInvalidPropertyValue = 380,
-    ErrSubscript = 381,
-    ErrInvalidRow = 30009,
-    ErrInvalidCol = 30010,
-    ErrFixedCount = 30015,
-};
-
 // Largest grid a host may ask for: each written cell costs a handle and each column its own
 // store, so bigger requests are refused before anything is allocated.
 constexpr qint64 MaxGridCells = qint64(1) << 27;
@@ -91,10 +70,10 @@ public:
     qint16 pictureType = 0;
     bool redraw = true;
     QFont font;
-    std::optional<QFont> fontFixed;
+    std::optional<QFont> fontFixed; // none: fixed cells follow `font`
     float fontWidth = 0;
     qint16 rowSizingMode = 0;
-    int defaultRowHeightOverride = -1; // pixels; set by a RowHeight under RowSizingMode 1
+    qint32 defaultRowHeightSet = -1; // twips; set by a RowHeight under RowSizingMode 1
     bool wordWrap = false;
     qint16 mergeCells = 0;
     qint32 rowHeightMin = 0; // twips
@@ -102,6 +81,7 @@ public:
     QHash<qint32, bool> containerSettings;
     qint32 hwnd = 0;
     RecordsetPtr dataSource;
+    DataBindingCollection dataBindings;
 
     // Mouse interaction in progress.
     enum class Drag { None, Cells, FixedRowsSel, FixedColsSel, ResizeCol, ResizeRow };
@@ -116,14 +96,43 @@ public:
     void checkColIndex(int c) const; // 381
     void checkRowValue(int r) const; // 30009
     void checkColValue(int c) const; // 30010
-    static void checkAlignment(int a, int max = 9);
+    static void checkRange(qint64 value, qint64 min, qint64 max); // 380
     static void invalidValue();
+
+    // The one setter shape for a plain setting: a value outside min..max raises 380, an unchanged
+    // value does nothing, else it is stored and `apply` runs (a repaint when none is given).
+    template<class T, class Apply> void assign(T &field, T value, Apply &&apply)
+    {
+        if (field == value)
+            return;
+        field = value;
+        apply();
+    }
+    template<class T> void assign(T &field, T value)
+    {
+        assign(field, value, [this] { update(); });
+    }
+    template<class T, class Apply> void assign(T &field, T value, int min, int max, Apply &&apply)
+    {
+        checkRange(value, min, max);
+        assign(field, value, std::forward<Apply>(apply));
+    }
+    template<class T> void assign(T &field, T value, int min, int max)
+    {
+        assign(field, value, min, max, [this] { update(); });
+    }
+    static void nothingToApply() { }
     // Error 7 when a grid of rows x cols would exceed the limits above.
     static void checkCapacity(qint64 rows, qint64 cols);
 
-    // --- sizes (pixels) ---
+    // --- sizes (pixels, unless named twips) ---
     int defaultColWidth() const;
     int defaultRowHeight() const;
+    qint32 defaultRowHeightTwips() const;
+    // Exact twips of a column or row: as set, else its default.
+    qint32 colWidthTwips(int c) const;
+    qint32 rowHeightTwips(int r) const;
+
     int colW(int c) const { return model.effectiveColWidth(c, defaultColWidth()); }
     int rowH(int r) const;
     qint64 rowStart(int r) const { return model.rowPos(r, defaultRowHeight()); }

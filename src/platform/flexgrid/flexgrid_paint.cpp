@@ -6,6 +6,8 @@
 // paintEvent -> for each region, each visible cell -> paintCell (a cell or a merged range).
 #include "flexgrid_p.h"
 
+#include <tessera/Runtime.h>
+
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -97,11 +99,10 @@ Qt::Alignment qtAlignment(int code, const QString &text, bool rightToLeft)
         v = Qt::AlignBottom;
         break;
     default: {
-        // General: numbers to the right, text to the left.
+        // General: numbers (by the user's locale, as IsNumeric reads them) right, text left.
         // Longer texts are not worth a locale parse on every paint (a megabyte took seconds).
-        bool number = false;
-        if (text.size() <= 400)
-            text.trimmed().toDouble(&number);
+        double ignored = 0;
+        const bool number = text.size() <= 400 && NumericValue(text, ignored);
         h = number ? Qt::AlignRight : Qt::AlignLeft;
         break;
     }

@@ -32,8 +32,9 @@ CellRange FlexGridPrivate::shownSelection() const
 
 CellRange FlexGridPrivate::fillRange() const
 {
+    // Exactly Row/Col to RowSel/ColSel: a by-row highlight must not widen a column's formatting.
     if (fillStyle == 1)
-        return shownSelection();
+        return selection();
     return { row, col, row, col };
 }
 
@@ -274,10 +275,7 @@ qint16 FlexGrid::SelectionMode() const
 
 void FlexGrid::setSelectionMode(qint16 mode)
 {
-    if (mode < 0 || mode > 2)
-        FlexGridPrivate::invalidValue();
-    d->selectionMode = mode;
-    d->update();
+    d->assign(d->selectionMode, mode, 0, 2);
 }
 
 bool FlexGrid::AllowBigSelection() const
@@ -286,7 +284,7 @@ bool FlexGrid::AllowBigSelection() const
 }
 void FlexGrid::setAllowBigSelection(bool allow)
 {
-    d->allowBigSelection = allow;
+    d->assign(d->allowBigSelection, allow, FlexGridPrivate::nothingToApply);
 }
 
 qint16 FlexGrid::HighLight() const
@@ -296,10 +294,7 @@ qint16 FlexGrid::HighLight() const
 
 void FlexGrid::setHighLight(qint16 highLight)
 {
-    if (highLight < 0 || highLight > 2)
-        FlexGridPrivate::invalidValue();
-    d->highLight = highLight;
-    d->update();
+    d->assign(d->highLight, highLight, 0, 2);
 }
 
 qint16 FlexGrid::FocusRect() const
@@ -309,10 +304,7 @@ qint16 FlexGrid::FocusRect() const
 
 void FlexGrid::setFocusRect(qint16 focusRect)
 {
-    if (focusRect < 0 || focusRect > 2)
-        FlexGridPrivate::invalidValue();
-    d->focusRect = focusRect;
-    d->update();
+    d->assign(d->focusRect, focusRect, 0, 2);
 }
 
 qint16 FlexGrid::FillStyle() const
@@ -322,9 +314,7 @@ qint16 FlexGrid::FillStyle() const
 
 void FlexGrid::setFillStyle(qint16 fillStyle)
 {
-    if (fillStyle < 0 || fillStyle > 1)
-        FlexGridPrivate::invalidValue();
-    d->fillStyle = fillStyle;
+    d->assign(d->fillStyle, fillStyle, 0, 1, FlexGridPrivate::nothingToApply);
 }
 
 } // namespace tessera

@@ -1,14 +1,39 @@
-// Binding: bound rows keep only the view index they show (4 bytes a row); their cells read through
-// to the record set until written, and a written cell lives in the text store like any other.
+// Binding: bound rows keep only the record number they show (4 bytes a row); their cells read
+// through to the record set until written, and a written cell lives in the text store like any
+// other. Following the view moves whole rows, so written text and formats stay with their record.
 #include "grid_model_p.h"
 
 #include <tessera/Recordset.h>
 
 namespace tessera::detail {
 
+namespace {
+
+std::vector<int> viewRecords(const Recordset &rs)
+{
+    std::vector<int> view(size_t(std::max(rs.RecordCount(), 0)));
+    for (size_t i = 0; i < view.size(); ++i)
+        view[i] = rs.ViewRecord(int(i));
+    return view;
+}
+
+// Order-sensitive hash of the view's record numbers: telling "the same records in the same order"
+// without keeping a copy of the view.
+quint64 viewHash(const std::vector<int> &view)
+{
+    quint64 h = 0x9E3779B97F4A7C15ull ^ view.size();
+    for (int record : view) {
+        h ^= quint64(quint32(record)) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+        h *= 0xBF58476D1CE4E5B9ull;
+    }
+    return h;
+}
+
+} // namespace
+
 QString GridModel::Private::boundText(int row, int col) const
 {
-    return recordset->ViewText(rowSource[size_t(row)], colInfo[size_t(col)].field);
+    return recordset->RecordText(rowSource[size_t(row)], colInfo[size_t(col)].field);
 }
 
 void GridModel::bind(const RecordsetPtr &recordset, int fixedRows, int fixedCols)
@@ -18,21 +43,17 @@ void GridModel::bind(const RecordsetPtr &recordset, int fixedRows, int fixedCols
         return;
     }
     d->recordset = recordset;
+    d->live = true;
     d->boundFixedRows = std::max(fixedRows, 0);
     d->boundFixedCols = std::max(fixedCols, 0);
-    refreshBinding();
-}
-
-void GridModel::refreshBinding()
-{
-    if (!d->recordset)
-        return;
-    const Recordset &rs = *d->recordset;
-    const int fixedRows = d->boundFixedRows, fixedCols = d->boundFixedCols;
-    const int records = std::max(rs.RecordCount(), 0);
+    fixedRows = d->boundFixedRows;
+    fixedCols = d->boundFixedCols;
+    const Recordset &rs = *recordset;
+    const std::vector<int> view = viewRecords(rs);
+    const int records = int(view.size());
     const int fields = std::max(rs.FieldCount(), 0);
 
-    // Cells written over the old view belong to records that may have moved: drop them.
+    // New contents: texts written over what the data rows showed before go.
     d->rowSource.clear();
     setRows(fixedRows + records);
     setCols(fixedCols + fields);
@@ -44,44 +65,72 @@ void GridModel::refreshBinding()
         d->colInfo[size_t(c)].field = c >= fixedCols ? c - fixedCols : -1;
     d->rowSource.assign(size_t(d->rows()), -1);
     for (int i = 0; i < records; ++i)
-        d->rowSource[size_t(fixedRows + i)] = i;
+        d->rowSource[size_t(fixedRows + i)] = view[size_t(i)];
     if (fixedRows > 0)
         for (int k = 0; k < fields; ++k)
             d->text.set(0, fixedCols + k, rs.FieldName(k));
+    d->syncedViewStamp = rs.ViewStamp();
+    d->syncedViewHash = viewHash(view);
     ++d->version;
+}
+
+bool GridModel::syncBinding()
+{
+    if (!d->live)
+        return false;
+    const Recordset &rs = *d->recordset;
+    const quint64 stamp = rs.ViewStamp();
+    if (stamp == d->syncedViewStamp)
+        return false;
+    d->syncedViewStamp = stamp;
+    const std::vector<int> view = viewRecords(rs);
+    const quint64 hash = viewHash(view);
+    if (hash == d->syncedViewHash)
+        return false;
+    d->syncedViewHash = hash;
+
+    const int first = std::min(d->boundFixedRows, d->rows());
+    const int oldCount = d->rows() - first;
+    if (d->rowSource.size() != size_t(d->rows()))
+        d->rowSource.resize(size_t(d->rows()), -1);
+    int maxRecord = -1;
+    for (int record : view)
+        maxRecord = std::max(maxRecord, record);
+    for (int r = first; r < d->rows(); ++r)
+        maxRecord = std::max(maxRecord, int(d->rowSource[size_t(r)]));
+    std::vector<int> oldRowOf(size_t(maxRecord + 1), -1);
+    for (int r = first; r < d->rows(); ++r)
+        if (d->rowSource[size_t(r)] >= 0)
+            oldRowOf[size_t(d->rowSource[size_t(r)])] = r - first;
+
+    RowRemap map { first, oldCount, {} };
+    map.from.reserve(view.size());
+    for (int record : view)
+        map.from.push_back(oldRowOf[size_t(record)]);
+    // Rows the host added that show no record stay, after the records.
+    for (int r = first; r < d->rows(); ++r)
+        if (d->rowSource[size_t(r)] < 0)
+            map.from.push_back(r - first);
+    d->remapRows(map);
+    for (size_t i = 0; i < view.size(); ++i)
+        d->rowSource[size_t(first) + i] = view[i];
+    return true;
 }
 
 void GridModel::unbind()
 {
-    if (d->recordset && !d->rowSource.empty()) {
-        // The cells keep what they show: copy the read-through values in, column by column.
-        const Recordset &rs = *d->recordset;
-        for (int c = 0; c < d->cols(); ++c) {
-            const int field = d->colInfo[size_t(c)].field;
-            if (field < 0)
-                continue;
-            for (int r = 0; r < d->rows(); ++r) {
-                const int source = d->rowSource[size_t(r)];
-                if (source >= 0 && d->text.handle(r, c) == GridTextStore::kNone)
-                    d->text.set(r, c, rs.ViewText(source, field));
-            }
-        }
-    }
-    d->recordset.reset();
-    d->rowSource.clear();
-    for (auto &info : d->colInfo)
-        info.field = -1;
+    d->live = false;
     ++d->version;
 }
 
 RecordsetPtr GridModel::boundRecordset() const
 {
-    return d->recordset;
+    return d->live ? d->recordset : nullptr;
 }
 
 QString GridModel::dataField(int col) const
 {
-    if (!d->recordset || col < 0 || col >= d->cols())
+    if (!d->live || col < 0 || col >= d->cols())
         return {};
     const int field = d->colInfo[size_t(col)].field;
     return field >= 0 ? d->recordset->FieldName(field) : QString();

@@ -4,6 +4,7 @@
 #include <QPixmap>
 
 #include <algorithm>
+#include <tuple>
 
 namespace tessera::detail {
 
@@ -90,6 +91,41 @@ void GridFormats::Layers::dropDead()
     indexed = false;
 }
 
+void GridFormats::Layers::joinPieces()
+{
+    // Pieces of one write sit next to each other in the list (they were made together, and
+    // nothing reorders the list), so each group is sorted and joined on its own.
+    std::vector<Range> out;
+    out.reserve(ranges.size());
+    for (size_t i = 0; i < ranges.size();) {
+        size_t j = i + 1;
+        while (j < ranges.size() && ranges[j].origin == ranges[i].origin)
+            ++j;
+        if (j - i == 1) {
+            out.push_back(ranges[i]);
+            i = j;
+            continue;
+        }
+        std::sort(ranges.begin() + qsizetype(i), ranges.begin() + qsizetype(j),
+            [](const Range &a, const Range &b) {
+                return std::tie(a.r.col1, a.r.col2, a.r.row1)
+                    < std::tie(b.r.col1, b.r.col2, b.r.row1);
+            });
+        for (size_t k = i; k < j; ++k) {
+            Range &last = out.back();
+            const Range &g = ranges[k];
+            if (k > i && last.r.col1 == g.r.col1 && last.r.col2 == g.r.col2
+                && g.r.row1 <= last.r.row2 + 1)
+                last.r.row2 = std::max(last.r.row2, g.r.row2);
+            else
+                out.push_back(g);
+        }
+        i = j;
+    }
+    ranges.swap(out);
+    indexed = false;
+}
+
 void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &value)
 {
     if (attr >= CellAttr::Count)
@@ -112,7 +148,7 @@ void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &val
     l.ensureIndex();
     auto bury = [&](std::uint32_t i) {
         Range &old = l.ranges[i];
-        if (old.value != kDead && covers(range, old.r)) {
+        if (old.value != kDead && !old.piece && covers(range, old.r)) {
             old.value = kDead;
             ++l.deadRanges;
         }
@@ -132,7 +168,7 @@ void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &val
         auto &col = l.cells[size_t(c)];
         col.erase(lowerRow(col, range.row1), lowerRow(col, range.row2 + 1));
     }
-    l.ranges.push_back(Range { range, v });
+    l.ranges.push_back(Range { range, v, l.nextOrigin++ });
     if (l.deadRanges > 64 && l.deadRanges * 2 > l.ranges.size())
         l.dropDead();
     else
@@ -238,13 +274,85 @@ void GridFormats::removeRow(int row)
         }
         l.ranges.swap(kept);
         l.deadRanges = 0;
-        l.indexed = false;
+        l.joinPieces();
         for (auto &col : l.cells) {
             auto it = lowerRow(col, row);
             if (it != col.end() && it->row == row)
                 it = col.erase(it);
             for (; it != col.end(); ++it)
                 --it->row;
+        }
+    }
+}
+
+void GridFormats::remapRows(const RowRemap &map)
+{
+    const std::vector<int> to = map.inverse();
+    const int first = map.first, last = map.first + map.oldCount - 1, delta = map.delta();
+    auto newRow
+        = [&](int row) { return row > last ? row + delta : first + to[size_t(row - first)]; };
+    for (auto &l : m_layers) {
+        std::vector<Range> out;
+        out.reserve(l.ranges.size());
+        std::vector<int> landed;
+        for (auto g : l.ranges) {
+            if (g.value == kDead)
+                continue;
+            if (g.r.row2 < first) {
+                out.push_back(g);
+                continue;
+            }
+            if (g.r.row1 > last || (g.r.row1 <= first && g.r.row2 >= last)) {
+                if (g.r.row1 > last)
+                    g.r.row1 += delta;
+                g.r.row2 += delta;
+                if (g.r.row1 <= g.r.row2)
+                    out.push_back(g);
+                continue;
+            }
+            // Partly over the block: the rows outside it keep their runs, the rows inside land
+            // in runs of consecutive new rows; runs that now touch join again.
+            landed.clear();
+            for (int r = std::max(g.r.row1, first); r <= std::min(g.r.row2, last); ++r)
+                if (to[size_t(r - first)] >= 0)
+                    landed.push_back(first + to[size_t(r - first)]);
+            std::sort(landed.begin(), landed.end());
+            std::vector<std::pair<int, int>> runs;
+            auto addRun = [&runs](int r1, int r2) {
+                if (!runs.empty() && runs.back().second + 1 == r1)
+                    runs.back().second = r2;
+                else
+                    runs.emplace_back(r1, r2);
+            };
+            if (g.r.row1 < first)
+                addRun(g.r.row1, first - 1);
+            for (int row : landed)
+                addRun(row, row);
+            if (g.r.row2 > last)
+                addRun(last + 1 + delta, g.r.row2 + delta);
+            for (const auto &[r1, r2] : runs) {
+                Range piece = g;
+                piece.r.row1 = r1;
+                piece.r.row2 = r2;
+                piece.piece = piece.piece || runs.size() > 1;
+                out.push_back(piece);
+            }
+        }
+        l.ranges.swap(out);
+        l.deadRanges = 0;
+        l.joinPieces();
+        for (auto &col : l.cells) {
+            auto it = lowerRow(col, first);
+            std::vector<Cell> moved;
+            for (auto c = it; c != col.end(); ++c) {
+                if (c->row <= last && to[size_t(c->row - first)] < 0)
+                    continue;
+                moved.push_back(Cell { newRow(c->row), c->value });
+            }
+            std::sort(moved.begin(), moved.end(),
+                [](const Cell &a, const Cell &b) { return a.row < b.row; });
+            col.erase(it, col.end());
+            col.insert(col.end(), moved.begin(), moved.end());
         }
     }
 }
@@ -287,6 +395,7 @@ void GridFormats::moveCol(int from, int to)
                 Range piece = g;
                 piece.r.col1 = landed[i];
                 piece.r.col2 = landed[j];
+                piece.piece = piece.piece || landed.size() != j - i + 1;
                 out.push_back(piece);
                 i = j + 1;
             }

@@ -26,6 +26,9 @@ public:
     // takes the range's format (as a spreadsheet's inserted row does).
     void insertRow(int row);
     void removeRow(int row);
+    // Formats move with their rows. A range over the whole block stays one range (rows new to the
+    // block take its format); a range over part of it splits into runs of the rows' new places.
+    void remapRows(const RowRemap &map);
     void moveCol(int from, int to);
     // Drops what lies beyond the new dimensions.
     void truncate(int rows, int cols);
@@ -33,9 +36,15 @@ public:
     qint64 entryCount() const;
 
 private:
+    // A range keeps the id of the write that made it: the pieces one write splits into (by a
+    // column move or a sort) join again when rows come back together, so a row inserted
+    // between them still takes that write's format. A piece is never buried under a newer
+    // range, since its write may reach past it.
     struct Range {
         CellRange r;
         std::uint32_t value;
+        std::uint32_t origin;
+        bool piece = false;
     };
     struct Cell {
         int row;
@@ -49,6 +58,7 @@ private:
         size_t deadRanges = 0;
         std::vector<std::vector<Cell>> cells; // per column, sorted by row
         std::vector<QVariant> values;
+        std::uint32_t nextOrigin = 0;
         // Index: short ranges by the row blocks they touch (at most two), tall ones in a list;
         // both in ascending age. Rebuilt lazily after rows or columns move.
         mutable bool indexed = false;
@@ -59,6 +69,8 @@ private:
         void ensureIndex() const;
         void addToIndex(std::uint32_t i) const;
         void dropDead();
+        // Joins pieces of one write that touch in rows over the same columns.
+        void joinPieces();
     };
     std::array<Layers, size_t(CellAttr::Count)> m_layers;
 };

@@ -2,6 +2,8 @@
 // pass that sets every row's height in order stays linear).
 #include "grid_geometry.h"
 
+#include <tessera/Twips.h>
+
 #include <algorithm>
 
 namespace tessera::detail {
@@ -31,23 +33,30 @@ int GridSizes::size(int index) const
     return (it != m_overrides.end() && it->index == index) ? it->size : -1;
 }
 
-void GridSizes::setSize(int index, int size)
+qint32 GridSizes::twips(int index) const
+{
+    auto it = lowerIndex(m_overrides, index);
+    return (it != m_overrides.end() && it->index == index) ? it->twips : -1;
+}
+
+void GridSizes::setSize(int index, qint32 twips)
 {
     if (index < 0 || index >= m_count)
         return;
+    const int pixels = std::max(toPixels(twips), 0);
     auto it = lowerIndex(m_overrides, index);
     const size_t pos = size_t(it - m_overrides.begin());
     if (it != m_overrides.end() && it->index == index) {
-        if (size < 0)
+        if (twips < 0)
             m_overrides.erase(it);
-        else if (it->size == size)
+        else if (it->twips == twips && it->size == pixels)
             return;
         else
-            it->size = size;
+            *it = Override { index, pixels, twips };
     } else {
-        if (size < 0)
+        if (twips < 0)
             return;
-        m_overrides.insert(it, Override { index, size });
+        m_overrides.insert(it, Override { index, pixels, twips });
     }
     touch(pos);
 }
@@ -123,9 +132,8 @@ void GridSizes::move(int from, int to)
     if (from == to)
         return;
     const int lo = std::min(from, to), hi = std::max(from, to);
-    std::vector<int> order;
-    order.reserve(size_t(hi - lo + 1));
-    // New position p (relative to lo) takes the old entry order[p].
+    RowRemap map { lo, hi - lo + 1, {} };
+    // New position p takes the old entry from[p - lo].
     for (int p = lo; p <= hi; ++p) {
         int src;
         if (p == to)
@@ -134,26 +142,35 @@ void GridSizes::move(int from, int to)
             src = p + 1;
         else
             src = p - 1;
-        order.push_back(src - lo);
+        map.from.push_back(src - lo);
     }
-    permute(lo, order);
+    remapRows(map);
 }
 
-void GridSizes::permute(int first, const std::vector<int> &order)
+void GridSizes::remapRows(const RowRemap &map)
 {
-    const int last = first + int(order.size()) - 1;
-    auto begin = lowerIndex(m_overrides, first);
-    auto end = lowerIndex(m_overrides, last + 1);
-    if (begin == end)
-        return;
-    // inverse[old] = new position
-    std::vector<int> inverse(order.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        inverse[size_t(order[i])] = int(i);
-    for (auto it = begin; it != end; ++it)
-        it->index = first + inverse[size_t(it->index - first)];
-    std::sort(begin, end, [](const Override &a, const Override &b) { return a.index < b.index; });
+    const std::vector<int> to = map.inverse();
+    const int end = map.first + map.oldCount;
+    auto begin = lowerIndex(m_overrides, map.first);
     touch(size_t(begin - m_overrides.begin()));
+    std::vector<Override> moved;
+    for (auto it = begin; it != m_overrides.end(); ++it) {
+        Override o = *it;
+        if (o.index >= end) {
+            o.index += map.delta();
+        } else {
+            const int target = to[size_t(o.index - map.first)];
+            if (target < 0)
+                continue;
+            o.index = map.first + target;
+        }
+        moved.push_back(o);
+    }
+    std::sort(moved.begin(), moved.end(),
+        [](const Override &a, const Override &b) { return a.index < b.index; });
+    m_overrides.erase(begin, m_overrides.end());
+    m_overrides.insert(m_overrides.end(), moved.begin(), moved.end());
+    m_count += map.delta();
 }
 
 } // namespace tessera::detail

@@ -1,6 +1,9 @@
 // GridSizes: row heights or column widths as a default plus sparse overrides, with prefix sums so
-// that positions and hit tests cost O(log overrides) at a million rows.
+// that positions and hit tests cost O(log overrides) at a million rows. An override keeps the
+// exact twips the host gave and the pixels it is drawn with.
 #pragma once
+
+#include "grid_model.h"
 
 #include <QtGlobal>
 
@@ -13,9 +16,12 @@ public:
     int count() const { return m_count; }
     void setCount(int count);
 
-    // -1 when not set.
+    // Pixels, -1 when not set.
     int size(int index) const;
-    void setSize(int index, int size); // size < 0 clears the override
+    // Twips as set, -1 when not set.
+    qint32 twips(int index) const;
+    // twips < 0 clears the override; it is drawn as the nearest pixels.
+    void setSize(int index, qint32 twips);
     int effective(int index, int defaultSize) const
     {
         const int s = size(index);
@@ -29,8 +35,7 @@ public:
     void insert(int index);
     void remove(int index);
     void move(int from, int to);
-    // Entries first.. take the sizes of first + order[i].
-    void permute(int first, const std::vector<int> &order);
+    void remapRows(const RowRemap &map);
     void clear()
     {
         m_overrides.clear();
@@ -40,7 +45,8 @@ public:
 private:
     struct Override {
         int index;
-        int size;
+        int size; // pixels
+        qint32 twips;
     };
     // Overrides below `index`: how many, and the sum of their sizes.
     void sumsBelow(int index, int &n, qint64 &sum) const;

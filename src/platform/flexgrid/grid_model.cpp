@@ -36,22 +36,25 @@ bool GridModel::Private::sameText(int r1, int c1, int r2, int c2) const
     return text.sameText(h1, h2);
 }
 
-void GridModel::Private::permuteRows(int first, const std::vector<int> &order)
+void GridModel::Private::remapRows(const RowRemap &map)
 {
-    text.permuteRows(first, order);
-    rowSizes.permute(first, order);
-    auto gather = [&](auto &v) {
+    text.remapRows(map);
+    rowSizes.remapRows(map);
+    formats.remapRows(map);
+    auto gather = [&](auto &v, auto fresh) {
         if (v.empty())
             return;
         using T = typename std::decay_t<decltype(v)>::value_type;
-        std::vector<T> tmp(order.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            tmp[i] = v[size_t(first + order[i])];
-        std::copy(tmp.begin(), tmp.end(), v.begin() + first);
+        std::vector<T> block(map.from.size());
+        for (size_t i = 0; i < map.from.size(); ++i)
+            block[i] = map.from[i] < 0 ? T(fresh) : v[size_t(map.first + map.from[i])];
+        auto begin = v.begin() + map.first;
+        v.erase(begin, begin + map.oldCount);
+        v.insert(v.begin() + map.first, block.begin(), block.end());
     };
-    gather(rowData);
-    gather(mergeRows);
-    gather(rowSource);
+    gather(rowData, 0);
+    gather(mergeRows, 0);
+    gather(rowSource, -1);
     ++version;
 }
 
@@ -172,8 +175,12 @@ void GridModel::clearTextAndFormats()
 {
     d->text.clear();
     d->formats.clear();
-    // Bound rows stop reading through until the binding is refreshed: every cell is empty.
-    std::fill(d->rowSource.begin(), d->rowSource.end(), -1);
+    if (!d->live) {
+        d->recordset.reset();
+        d->rowSource.clear();
+        for (auto &info : d->colInfo)
+            info.field = -1;
+    }
     ++d->version;
 }
 
@@ -206,21 +213,21 @@ void GridModel::clearFormats()
 
 // ---- geometry ------------------------------------------------------------------------------
 
-int GridModel::colWidth(int col) const
+qint32 GridModel::colWidth(int col) const
 {
-    return d->colSizes.size(col);
+    return d->colSizes.twips(col);
 }
-void GridModel::setColWidth(int col, int width)
+void GridModel::setColWidth(int col, qint32 twips)
 {
-    d->colSizes.setSize(col, width);
+    d->colSizes.setSize(col, twips);
 }
-int GridModel::rowHeight(int row) const
+qint32 GridModel::rowHeight(int row) const
 {
-    return d->rowSizes.size(row);
+    return d->rowSizes.twips(row);
 }
-void GridModel::setRowHeight(int row, int height)
+void GridModel::setRowHeight(int row, qint32 twips)
 {
-    d->rowSizes.setSize(row, height);
+    d->rowSizes.setSize(row, twips);
 }
 
 int GridModel::effectiveColWidth(int col, int defaultWidth) const

@@ -1,7 +1,8 @@
 // GridModel: the FlexGrid's storage, independent of painting and input.
 // Cell text (own cells, or read through to a bound record set with an overlay for written cells),
 // cell formats stored as rectangles rather than per cell, row and column geometry and data,
-// merging and sorting. Rows and columns count from 0; sizes are in pixels (-1: not set).
+// merging and sorting. Rows and columns count from 0; sizes are set in twips, positions are in
+// pixels.
 #pragma once
 
 #include <QColor>
@@ -24,6 +25,26 @@ namespace tessera::detail {
 // Inclusive rectangle of cells; normalized (row1 <= row2, col1 <= col2) by the model.
 struct CellRange {
     int row1 = 0, col1 = 0, row2 = 0, col2 = 0;
+};
+
+// How rows first..first + oldCount - 1 are replaced by from.size() rows: new row first + i is old
+// row first + from[i], or a new empty row where from[i] < 0; old rows left out are dropped and the
+// rows below shift. Each old row appears at most once. A sort is the case of a permutation.
+struct RowRemap {
+    int first = 0;
+    int oldCount = 0;
+    std::vector<int> from;
+    int newCount() const { return int(from.size()); }
+    int delta() const { return newCount() - oldCount; }
+    // New position of every old row of the block, -1 when dropped.
+    std::vector<int> inverse() const
+    {
+        std::vector<int> to(size_t(oldCount), -1);
+        for (size_t i = 0; i < from.size(); ++i)
+            if (from[i] >= 0)
+                to[size_t(from[i])] = int(i);
+        return to;
+    }
 };
 
 // The per-cell formats a FlexGrid stores (its Cell* members).
@@ -82,7 +103,8 @@ public:
     // Moves column `from` to position `to`, shifting the columns between (text, formats, widths,
     // alignment and column data travel with the column).
     void moveCol(int from, int to);
-    // Empties every cell's text and clears all cell formats; dimensions stay.
+    // Empties every cell's written text and clears all cell formats; dimensions stay. Rows of a
+    // live binding show their records again; rows kept after unbind() become empty.
     void clearTextAndFormats();
 
     // Cell formats, stored as ranges: formatting a whole column is one entry, not one per cell.
@@ -91,12 +113,13 @@ public:
     QVariant format(int row, int col, CellAttr attr) const;
     void clearFormats();
 
-    // Geometry: -1 means "not set" (drawn with the default size).
-    int colWidth(int col) const;
-    void setColWidth(int col, int width);
-    int rowHeight(int row) const;
-    void setRowHeight(int row, int height);
-    // Effective sizes, given the defaults for unset entries.
+    // Geometry in twips exactly as set (drawn as the nearest pixels); -1 means "not set" (drawn
+    // with the default size), and a negative size clears.
+    qint32 colWidth(int col) const;
+    void setColWidth(int col, qint32 twips);
+    qint32 rowHeight(int row) const;
+    void setRowHeight(int row, qint32 twips);
+    // Effective sizes in pixels, given the defaults for unset entries.
     int effectiveColWidth(int col, int defaultWidth) const;
     int effectiveRowHeight(int row, int defaultHeight) const;
     // Offset of a row or column from the first one, in pixels; cheap at a million rows.
@@ -130,21 +153,27 @@ public:
 
     // Sorts rows first..last (inclusive) as whole rows, stably, with columns keyCol1..keyCol2 as
     // keys from left to right. `compare` serves SortCustom: it returns <0, 0 or >0 for two rows,
-    // which stay in place while it runs. Text, heights, row data, merge flags and bound records
-    // move with the rows; cell formats stay with the cell positions. Numbers are the leading
-    // number of a text ("." decimal point; a bound cell's typed value); generic sorts put
-    // numbers before texts; texts compare by UTF-16 code units (5/6 after case folding).
+    // which stay in place while it runs. Whole rows move: text, formats, heights, row data, merge
+    // flags and bound records. Numeric sorts read the leading number of a text (Val: "." is the
+    // decimal point); generic sorts put numbers (the user's numeric test) before texts; a bound
+    // cell gives its typed value. Texts compare by UTF-16 code units (5/6 after case folding).
     void sortRows(int first, int last, int keyCol1, int keyCol2, int code,
         const std::function<int(int row1, int row2)> &compare = {});
 
-    // Binding: data rows read through to the record set's current view, field k in column
-    // fixedCols + k and view record n (1-based) in row fixedRows + n - 1. Header row 0 gets the
-    // field names. Cells written later are kept in an overlay; refresh() re-reads the view.
+    // Binding: each data row reads through to one record (by record number, so a row keeps its
+    // record whatever the record set's view does), field k in column fixedCols + k and view
+    // record n (1-based) in row fixedRows + n - 1; header row 0 gets the field names. A written
+    // cell hides its record's value and belongs to that record.
     void bind(const RecordsetPtr &recordset, int fixedRows, int fixedCols);
-    void refreshBinding();
-    // Stops reading through; the cells keep the text they show.
+    // Follows the view when its records or their order changed since the last look (a filter put
+    // back as it was is no change): rows of records still there keep their written text, formats,
+    // heights and data and move to their record's place; rows of vanished records go; new
+    // records get fresh rows. Columns and fixed rows stay as they are. True when rows changed.
+    bool syncBinding();
+    // Stops following the record set at no cost: the rows keep showing what they showed (until
+    // cleared or bound again), and the record set is kept alive for them meanwhile.
     void unbind();
-    RecordsetPtr boundRecordset() const;
+    RecordsetPtr boundRecordset() const; // null once unbound
     // Field name shown by a column, "" for none.
     QString dataField(int col) const;
 

@@ -28,11 +28,16 @@ struct GridModel::Private {
     std::vector<qint32> rowData; // empty until a row gets data
     std::vector<char> mergeRows; // empty until a row merges
 
-    // Binding: rowSource[r] is the 0-based view index row r reads through to, -1 for none.
+    // Binding: rowSource[r] is the record number row r reads through to, -1 for none. `live`
+    // while bound; after unbind() the rows go on reading the records they showed.
     RecordsetPtr recordset;
+    bool live = false;
     int boundFixedRows = 0;
     int boundFixedCols = 0;
     std::vector<std::int32_t> rowSource;
+    // The view as last followed: its stamp, and a hash of its record numbers in order.
+    quint64 syncedViewStamp = 0;
+    quint64 syncedViewHash = 0;
 
     // Bumped by every change of text or merge flags; keys the merge cache.
     quint64 version = 0;
@@ -71,7 +76,7 @@ struct GridModel::Private {
         return text.view(h);
     }
     bool sameText(int r1, int c1, int r2, int c2) const;
-    void permuteRows(int first, const std::vector<int> &order);
+    void remapRows(const RowRemap &map);
 };
 
 } // namespace tessera::detail

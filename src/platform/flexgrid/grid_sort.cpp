@@ -1,80 +1,27 @@
 // Sorting: keys are computed once per row (numbers parsed, case folded), an index permutation is
-// sorted stably, then whole rows move: text, heights, row data, merge flags and bound record
-// positions. Cell formats stay where they are: they belong to the cell position, not the row.
+// sorted stably, then whole rows move: text, formats, heights, row data, merge flags and bound
+// records, so a cell's colours stay beside its text.
 #include "grid_model_p.h"
 
 #include <tessera/Recordset.h>
+#include <tessera/Runtime.h>
 #include <tessera/VariantTypes.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace tessera::detail {
 
 namespace {
 
-// The leading number of a text ("12abc" -> 12, "abc" -> 0), with "." as the decimal point.
-// `whole` tells whether the number took the whole text (blanks around it aside).
-double leadingNumber(QStringView s, bool *whole)
+// A key's number: numeric sorts read the leading number (Val); generic sorts ask the user's
+// numeric test whether the whole text is a number, and take the number it reads.
+double textNumber(QStringView s, bool *whole)
 {
-    qsizetype i = 0;
-    const qsizetype n = s.size();
-    while (i < n && (s[i] == u' ' || s[i] == u'\t'))
-        ++i;
-    char buf[64];
-    int len = 0;
-    auto push = [&](char ch) {
-        if (len < int(sizeof buf) - 1)
-            buf[len++] = ch;
-    };
-    if (i < n && (s[i] == u'+' || s[i] == u'-')) {
-        if (s[i] == u'-')
-            push('-');
-        ++i;
-    }
-    int digits = 0;
-    while (i < n && s[i] >= u'0' && s[i] <= u'9') {
-        push(char(s[i].unicode()));
-        ++i;
-        ++digits;
-    }
-    if (i < n && s[i] == u'.') {
-        push('.');
-        ++i;
-        while (i < n && s[i] >= u'0' && s[i] <= u'9') {
-            push(char(s[i].unicode()));
-            ++i;
-            ++digits;
-        }
-    }
-    if (digits == 0) {
-        if (whole)
-            *whole = false;
-        return 0.0;
-    }
-    if (i < n && (s[i] == u'e' || s[i] == u'E')) {
-        qsizetype j = i + 1;
-        char exp[16];
-        int elen = 0;
-        exp[elen++] = 'e';
-        if (j < n && (s[j] == u'+' || s[j] == u'-'))
-            exp[elen++] = char(s[j++].unicode());
-        if (j < n && s[j] >= u'0' && s[j] <= u'9') {
-            while (j < n && s[j] >= u'0' && s[j] <= u'9' && elen < 15)
-                exp[elen++] = char(s[j++].unicode());
-            for (int k = 0; k < elen; ++k)
-                push(exp[k]);
-            i = j;
-        }
-    }
-    double value = 0.0;
-    std::from_chars(buf, buf + len, value);
-    if (whole) {
-        while (i < n && (s[i] == u' ' || s[i] == u'\t'))
-            ++i;
-        *whole = (i == n);
-    }
+    if (!whole)
+        return Val(s);
+    double value = 0;
+    *whole = NumericValue(s, value);
     return value;
 }
 
@@ -138,7 +85,7 @@ void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code
             return;
         // Rows stay in place while the callback reads them; only the permutation moves.
         mergeSort(order, [&](int a, int b) { return compare(first + a, first + b) > 0; });
-        d->permuteRows(first, order);
+        d->remapRows(RowRemap { first, n, std::move(order) });
         return;
     }
 
@@ -149,15 +96,15 @@ void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code
     // and no trouble with the user's decimal separator.
     auto numberAt = [&](int row, int col, bool *whole) -> double {
         if (d->text.handle(row, col) == GridTextStore::kNone && d->readsThrough(row, col)) {
-            const QVariant v
-                = d->recordset->ViewValue(d->rowSource[size_t(row)], d->colInfo[size_t(col)].field);
+            const QVariant v = d->recordset->RecordValue(
+                d->rowSource[size_t(row)], d->colInfo[size_t(col)].field);
             if (isNumberTypeId(v.typeId())) {
                 if (whole)
                     *whole = true;
                 return v.toDouble();
             }
         }
-        return leadingNumber(d->view(row, col, scratch), whole);
+        return textNumber(d->view(row, col, scratch), whole);
     };
     for (int c = keyCol1; c <= keyCol2; ++c) {
         KeyColumn &k = keys[size_t(c - keyCol1)];
@@ -234,7 +181,7 @@ void GridModel::sortRows(int first, int last, int keyCol1, int keyCol2, int code
             return false;
         });
     }
-    d->permuteRows(first, order);
+    d->remapRows(RowRemap { first, n, std::move(order) });
 }
 
 } // namespace tessera::detail

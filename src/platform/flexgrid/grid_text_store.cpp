@@ -218,19 +218,34 @@ void GridTextStore::moveCol(int from, int to)
         std::rotate(m_columns.begin() + to, m_columns.begin() + from, m_columns.begin() + from + 1);
 }
 
-void GridTextStore::permuteRows(int first, const std::vector<int> &order)
+void GridTextStore::remapRows(const RowRemap &map)
 {
-    std::vector<std::uint64_t> tmp(order.size());
+    const size_t first = size_t(map.first), oldEnd = first + size_t(map.oldCount);
+    std::vector<char> kept(size_t(map.oldCount), 0);
+    for (int from : map.from)
+        if (from >= 0)
+            kept[size_t(from)] = 1;
+    std::vector<std::uint64_t> block(map.from.size());
     for (auto &column : m_columns) {
-        if (column.size() <= size_t(first))
-            continue; // nothing written in the rows being permuted
-        if (column.size() < size_t(first) + order.size())
-            column.resize(size_t(first) + order.size(), kNone);
-        const std::uint64_t *base = column.data() + first;
-        for (size_t i = 0; i < order.size(); ++i)
-            tmp[i] = base[order[i]];
-        std::copy(tmp.begin(), tmp.end(), column.begin() + first);
+        if (column.size() <= first)
+            continue; // nothing written from the block down
+        const size_t have = column.size();
+        for (size_t i = 0; i < map.from.size(); ++i) {
+            const int from = map.from[i];
+            block[i]
+                = from >= 0 && first + size_t(from) < have ? column[first + size_t(from)] : kNone;
+        }
+        for (size_t k = 0; k < kept.size() && first + k < have; ++k)
+            if (!kept[k])
+                release(column[first + k]);
+        auto begin = column.begin() + qsizetype(first);
+        column.erase(begin, column.begin() + qsizetype(std::min(oldEnd, have)));
+        column.insert(column.begin() + qsizetype(first), block.begin(), block.end());
+        while (!column.empty() && column.back() == kNone)
+            column.pop_back();
     }
+    m_rows += map.delta();
+    compactIfWasteful();
 }
 
 void GridTextStore::clear()

@@ -3,6 +3,8 @@
 // the last row written, so empty columns and the rows below the last text cost nothing.
 #pragma once
 
+#include "grid_model.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -46,8 +48,7 @@ public:
     void insertRow(int row);
     void removeRow(int row);
     void moveCol(int from, int to);
-    // Rows first.. get the rows first + order[i] (a permutation of 0..order.size()-1).
-    void permuteRows(int first, const std::vector<int> &order);
+    void remapRows(const RowRemap &map);
     // Drops every text; dimensions stay.
     void clear();
     // Drops the texts of column `col` in rows first..last.

@@ -82,7 +82,7 @@ int HostSite::MsgBox(const QString &prompt, int buttons, const QString &title)
 QString HostSite::ClipboardService::GetText(int format) const
 {
     if (format != vbCFText)
-        throw Error(Error::InvalidProcedureCall,
+        throw Error(errInvalidProcedureCall,
             QStringLiteral("Only plain text (format 1) is kept on the clipboard"));
     return m_site->m_services->clipboardText();
 }
@@ -90,7 +90,7 @@ QString HostSite::ClipboardService::GetText(int format) const
 void HostSite::ClipboardService::SetText(const QString &text, int format) const
 {
     if (format != vbCFText)
-        throw Error(Error::InvalidProcedureCall,
+        throw Error(errInvalidProcedureCall,
             QStringLiteral("Only plain text (format 1) is kept on the clipboard"));
     m_site->m_services->setClipboardText(text);
 }

@@ -95,8 +95,8 @@ qsizetype ImageList::position(const QVariant &indexOrKey) const
             throw Error(ElementNotFound, QStringLiteral("Element not found: \"%1\"").arg(key));
         return pos;
     }
-    throw Error(Error::TypeMismatch,
-        QStringLiteral("Type mismatch: an image is chosen by number or by key"));
+    throw Error(
+        errTypeMismatch, QStringLiteral("Type mismatch: an image is chosen by number or by key"));
 }
 
 ListImage ImageList::imageAt(qsizetype pos) const
@@ -121,8 +121,7 @@ ListImage ImageList::Images::Add(const QVariant &index, const QString &key, cons
     qsizetype pos = l.m_images.size();
     if (index.isValid() && !index.isNull()) {
         if (!isNumberTypeId(index.typeId()))
-            throw Error(
-                Error::TypeMismatch, QStringLiteral("Type mismatch: index must be a number"));
+            throw Error(errTypeMismatch, QStringLiteral("Type mismatch: index must be a number"));
         const qint64 n = itemNumber(index);
         if (n < 1 || n > l.m_images.size() + 1)
             outOfBounds();

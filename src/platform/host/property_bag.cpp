@@ -439,10 +439,10 @@ void PropertyBag::WriteProperty(
 {
     if (!validName(name))
         throw Error(
-            Error::InvalidProcedureCall, QStringLiteral("Invalid property name \"%1\"").arg(name));
+            errInvalidProcedureCall, QStringLiteral("Invalid property name \"%1\"").arg(name));
     const auto kind = kindOf(value);
     if (!kind)
-        throw Error(Error::TypeMismatch,
+        throw Error(errTypeMismatch,
             QStringLiteral("Type mismatch: property \"%1\" cannot keep a value of type %2")
                 .arg(name, QString::fromLatin1(value.typeName())));
     const qsizetype i = find(name);

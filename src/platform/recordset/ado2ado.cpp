@@ -43,7 +43,7 @@ void ADO2ADO(const RecordsetPtr &rcsO, RecordsetPtr &rcsD, bool vCopyData, bool 
     RecordsetPtr clone;
     skipOnError([&] {
         if (!rcsO)
-            throw Error(Error::ObjectNotSet);
+            throw Error(errObjectNotSet);
         clone = rcsO->Clone();
     });
     rcsD = std::make_shared<Recordset>();

@@ -620,6 +620,36 @@ quint64 Recordset::ChangeStamp() const
     return (d->table ? d->table->version : 0) + d->viewStamp;
 }
 
+quint64 Recordset::ViewStamp() const
+{
+    d->sync();
+    return d->viewStamp;
+}
+
+int Recordset::ViewRecord(int viewIndex) const
+{
+    if (!d->table)
+        return -1;
+    d->sync();
+    return viewIndex >= 0 && size_t(viewIndex) < d->view.size() ? d->view[size_t(viewIndex)] : -1;
+}
+
+QVariant Recordset::RecordValue(int record, int field) const
+{
+    if (!d->table || field < 0 || size_t(field) >= d->table->columns.size() || record < 0
+        || record >= d->table->rows)
+        return QVariant();
+    return d->table->columns[size_t(field)].value(record);
+}
+
+QString Recordset::RecordText(int record, int field) const
+{
+    if (!d->table || field < 0 || size_t(field) >= d->table->columns.size() || record < 0
+        || record >= d->table->rows)
+        return QString();
+    return displayText(d->table->columns[size_t(field)], record);
+}
+
 // ---- display text -------------------------------------------------------------------------
 
 namespace detail {

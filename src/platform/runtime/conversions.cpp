@@ -557,9 +557,9 @@ QLocale userLocale()
     return localeInfo().locale;
 }
 
-double Val(const QString &text)
+double Val(QStringView text)
 {
-    const QStringView s(text);
+    const QStringView s = text;
     const qsizetype n = s.size();
     qsizetype i = 0;
     auto skip = [&] {
@@ -696,11 +696,16 @@ bool IsNumeric(const QVariant &value)
     return isTextType(type) && parseLocaleNumber(value.toString(), localeInfo(), ignored);
 }
 
+bool NumericValue(QStringView text, double &value)
+{
+    return parseLocaleNumber(text, localeInfo(), value);
+}
+
 double CDbl(const QVariant &value)
 {
     double out = 0;
     if (!toNumber(value, out))
-        throw Error(Error::TypeMismatch);
+        throw Error(errTypeMismatch);
     return out;
 }
 
@@ -721,7 +726,7 @@ bool CBool(const QVariant &value)
         if (toNumber(value, number))
             return number != 0;
     }
-    throw Error(Error::TypeMismatch);
+    throw Error(errTypeMismatch);
 }
 
 QString CStr(bool value)
@@ -786,7 +791,7 @@ double DateToSerial(const QDateTime &dateTime)
 QDateTime SerialToDate(double serial)
 {
     if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6)
-        throw Error(Error::Overflow);
+        throw Error(errOverflow);
     const double whole = std::trunc(serial);
     double fraction = std::fabs(serial - whole);
     qint64 msecs = qint64(std::llround(fraction * 86400000.0));

@@ -14,18 +14,26 @@ Error::Error(int number, QString description, QString source)
 QString Error::standardDescription(int number)
 {
     switch (number) {
-    case InvalidProcedureCall:
+    case errInvalidProcedureCall:
         return QStringLiteral("Invalid procedure call or argument");
-    case Overflow:
+    case errOverflow:
         return QStringLiteral("Overflow");
-    case SubscriptOutOfRange:
+    case errOutOfMemory:
+        return QStringLiteral("Out of memory");
+    case errSubscriptOutOfRange:
         return QStringLiteral("Subscript out of range");
-    case TypeMismatch:
+    case errTypeMismatch:
         return QStringLiteral("Type mismatch");
-    case ObjectNotSet:
+    case errObjectNotSet:
         return QStringLiteral("Object variable or With block variable not set");
-    case InvalidPropertyArrayIndex:
+    case errInvalidPropertyValue:
+        return QStringLiteral("Invalid property value");
+    case errInvalidPropertyArrayIndex:
         return QStringLiteral("Invalid property array index");
+    case errObjectDoesNotSupportMember:
+        return QStringLiteral("Object doesn't support this property or method");
+    case errArgumentNotOptional:
+        return QStringLiteral("Argument not optional");
     default:
         return {};
     }
