@@ -70,7 +70,7 @@ SAN_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
 
 sanitize-test: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_SANITIZE=ON \
-	    -DTESSERA_BUILD_BENCH=OFF -DTESSERA_BUILD_DEMO=OFF
+	    -DTESSERA_BUILD_BENCH=OFF
 	cmake --build $(SAN_BUILD) -j$(JOBS)
 	@mkdir -p /tmp/tessera-runtime-$$(id -u) && chmod 700 /tmp/tessera-runtime-$$(id -u)
 	cd $(SAN_BUILD) && $(TEST_ENV) $(SAN_ENV) ctest --output-on-failure -j$(JOBS)

@@ -5,6 +5,7 @@
 #include <tessera/Runtime.h>
 
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,28 +48,42 @@ QPixmap samplePicture()
 
 } // namespace
 
-DemoForm::DemoForm(QWidget *parent)
+DemoForm::DemoForm(QWidget *parent, int recordCount)
     : QMainWindow(parent)
+    , m_recordCount(recordCount)
 {
+    m_chooseSaveFile = [this] {
+        return QFileDialog::getSaveFileName(
+            this, QStringLiteral("Save XML"), QString(), QStringLiteral("XML files (*.xml)"));
+    };
     setWindowTitle(QStringLiteral("Tessera demo"));
     m_grid = new tessera::FlexGrid(this);
     setCentralWidget(m_grid);
 
     QToolBar *tools = addToolBar(QStringLiteral("Tools"));
-    tools->addAction(QStringLiteral("Sample"), this, &DemoForm::fillSample);
-    tools->addAction(QStringLiteral("Bind 1,000,000 records"), this, &DemoForm::bindLargeRecordset);
+    tools->addAction(QStringLiteral("Sample"), this, &DemoForm::fillSample)
+        ->setObjectName(QStringLiteral("actionSample"));
+    tools
+        ->addAction(QStringLiteral("Bind %1 records").arg(QLocale().toString(recordCount)), this,
+            &DemoForm::bindLargeRecordset)
+        ->setObjectName(QStringLiteral("actionBind"));
     tools->addSeparator();
     tools->addWidget(new QLabel(QStringLiteral(" Filter: ")));
     m_filter = new QLineEdit;
+    m_filter->setObjectName(QStringLiteral("filterEdit"));
     m_filter->setPlaceholderText(QStringLiteral("Qty > 500 AND Article LIKE 'A1*'"));
     m_filter->setMinimumWidth(260);
     tools->addWidget(m_filter);
     connect(m_filter, &QLineEdit::returnPressed, this, &DemoForm::applyFilter);
     tools->addSeparator();
-    tools->addAction(QStringLiteral("Sort ↑"), this, [this] { sortCurrentColumn(true); });
-    tools->addAction(QStringLiteral("Sort ↓"), this, [this] { sortCurrentColumn(false); });
-    tools->addAction(QStringLiteral("Save XML…"), this, &DemoForm::saveXml);
+    tools->addAction(QStringLiteral("Sort ↑"), this, [this] { sortCurrentColumn(true); })
+        ->setObjectName(QStringLiteral("actionSortUp"));
+    tools->addAction(QStringLiteral("Sort ↓"), this, [this] { sortCurrentColumn(false); })
+        ->setObjectName(QStringLiteral("actionSortDown"));
+    tools->addAction(QStringLiteral("Save XML…"), this, &DemoForm::saveXml)
+        ->setObjectName(QStringLiteral("actionSaveXml"));
 
+    m_grid->viewport()->installEventFilter(this);
     m_position = new QLabel;
     statusBar()->addWidget(m_position);
     connect(m_grid, &tessera::FlexGrid::RowColChange, this, &DemoForm::showPosition);
@@ -90,7 +105,7 @@ void DemoForm::fillSample()
     m_records.reset();
     m_grid->setRedraw(false);
     m_grid->Clear();
-    m_grid->setRows(2 + 12);
+    m_grid->setRows(2 + 24);
     m_grid->setCols(ColCount);
     m_grid->setFixedRows(2);
     m_grid->setFixedCols(1);
@@ -111,9 +126,7 @@ void DemoForm::fillSample()
     m_grid->setMergeRow(0, true);
     m_grid->setMergeRow(1, false);
 
-    const int widths[] = { 40, 50, 90, 220, 70, 90, 60 };
-    for (int c = 0; c < ColCount; ++c)
-        m_grid->setColWidth(c, widths[c] * tessera::TwipsPerPixel);
+    fitColumns();
     m_grid->setColAlignment(ColDone, tessera::FlexGrid::flexAlignCenterCenter);
     m_grid->setColAlignment(ColTrend, tessera::FlexGrid::flexAlignCenterCenter);
 
@@ -136,6 +149,18 @@ void DemoForm::fillSample()
         { false, "D4001", "Mirror, round", 21, 55.0, 2.0 },
         { true, "D4002", "Mirror, tall", 11, 99.0, -1.0 },
         { false, "D4003", "Picture frame", 150, 8.75, 0.1 },
+        { true, "E5001", "Linen curtain, pair", 26, 74.0, 1.6 },
+        { false, "E5002", "Velvet curtain, pair", 13, 119.0, -2.1 },
+        { false, "E5003", "Curtain rail 2 m", 60, 32.5, 0 },
+        { true, "F6001", "Armchair, grey", 5, 549.0, 6.3 },
+        { false, "F6002", "Sofa, three seats", 3, 1290.0, -3.7 },
+        { false, "F6003", "Footstool", 18, 89.0, 0.9 },
+        { true, "G7001", "Bookcase, five shelves", 8, 245.0, 2.4 },
+        { false, "G7002", "Side table", 27, 69.9, -0.3 },
+        { false, "G7003", "Coat stand", 14, 45.0, 0 },
+        { true, "H8001", "Wall clock", 40, 39.9, 1.1 },
+        { false, "H8002", "Vase, glass", 75, 19.5, -1.4 },
+        { false, "H8003", "Candle holder", 120, 6.9, 0.2 },
     };
     int row = 2;
     for (const Sample &s : samples)
@@ -183,11 +208,13 @@ void DemoForm::writeSampleRow(int row, bool done, const QString &article,
 
 void DemoForm::bindLargeRecordset()
 {
-    constexpr int count = 1000000;
-    QProgressDialog progress(
-        QStringLiteral("Building 1,000,000 records…"), QString(), 0, count, this);
+    const int count = m_recordCount;
+    // Building the records, then formatting the prices the grid shows: one bar for both.
+    QProgressDialog progress(QStringLiteral("Building %1 records…").arg(QLocale().toString(count)),
+        QString(), 0, 2 * count, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(200);
+    const int step = std::max(count / 20, 1);
 
     QElapsedTimer timer;
     timer.start();
@@ -203,14 +230,14 @@ void DemoForm::bindLargeRecordset()
         records->AddNew();
         records->setCollect(QStringLiteral("Article"),
             QStringLiteral("A%1").arg(i % 100000, 5, 10, QLatin1Char('0')));
-        records->setCollect(QStringLiteral("Qty"), (i * 7919) % 1000);
-        records->setCollect(QStringLiteral("Price"), ((i * 31) % 100000) / 100.0);
+        // 64-bit: i * 7919 passes the int range at i = 271,183.
+        records->setCollect(QStringLiteral("Qty"), int((qint64(i) * 7919) % 1000));
+        records->setCollect(QStringLiteral("Price"), double((qint64(i) * 31) % 100000) / 100.0);
         records->setCollect(QStringLiteral("Shipped"), start.addDays(i % 365));
         records->Update();
-        if (i % 50000 == 0)
+        if (i % step == 0)
             progress.setValue(i);
     }
-    progress.setValue(count);
     const qint64 built = timer.restart();
 
     m_records = records;
@@ -221,11 +248,57 @@ void DemoForm::bindLargeRecordset()
     m_grid->setMergeCells(0);
     m_grid->setDataSource(m_records);
     for (int c = 0; c < m_grid->Cols(); ++c)
-        m_grid->setColWidth(c, 110 * tessera::TwipsPerPixel);
+        m_grid->setColAlignment(c, tessera::FlexGrid::flexAlignGeneral);
+    // Prices as money: the grid shows what is written over the records.
+    const int priceCol = 2, first = m_grid->FixedRows();
+    progress.setLabelText(QStringLiteral("Formatting prices…"));
+    for (int i = 0; i < count; ++i) {
+        m_grid->setTextMatrix(first + i, priceCol,
+            tessera::Format(m_records->ViewValue(i, priceCol), QStringLiteral("#,##0.00")));
+        if (i % step == 0)
+            progress.setValue(count + i);
+    }
+    progress.setValue(2 * count);
+    m_grid->setColAlignment(priceCol, tessera::FlexGrid::flexAlignRightCenter);
+    fitColumns();
     m_grid->setRedraw(true);
-    statusBar()->showMessage(
-        QStringLiteral("Built in %1 ms, bound in %2 ms").arg(built).arg(timer.elapsed()), 8000);
+    statusBar()->showMessage(QStringLiteral("Built in %1 ms, bound and formatted in %2 ms")
+                                 .arg(built)
+                                 .arg(timer.elapsed()),
+        8000);
     showPosition();
+}
+
+void DemoForm::fitColumns()
+{
+    if (m_grid->Cols() == 0)
+        return;
+    const int width = std::max(m_grid->viewport()->width(), 200) - 2;
+    if (!m_records) {
+        // The sample: fixed widths, and the description takes what is left.
+        const int widths[] = { 40, 50, 90, 0, 70, 90, 60 };
+        int fixed = 0;
+        for (int c = 0; c < ColCount; ++c)
+            fixed += widths[c];
+        for (int c = 0; c < ColCount && c < m_grid->Cols(); ++c)
+            m_grid->setColWidth(c,
+                tessera::toTwips(c == ColDescription ? std::max(width - fixed, 160) : widths[c]));
+        return;
+    }
+    // Bound: shares of the width, by column: article, quantity, price, date.
+    const int shares[] = { 3, 2, 3, 3 };
+    int total = 0;
+    for (int c = 0; c < m_grid->Cols(); ++c)
+        total += c < 4 ? shares[c] : 2;
+    for (int c = 0; c < m_grid->Cols(); ++c)
+        m_grid->setColWidth(c, tessera::toTwips(width * (c < 4 ? shares[c] : 2) / total));
+}
+
+bool DemoForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_grid->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void DemoForm::applyFilter()
@@ -271,8 +344,7 @@ void DemoForm::saveXml()
             this, windowTitle(), QStringLiteral("Bind the record set first: XML saves its view."));
         return;
     }
-    const QString file = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save XML"), QString(), QStringLiteral("XML files (*.xml)"));
+    const QString file = m_chooseSaveFile();
     if (file.isEmpty())
         return;
     try {

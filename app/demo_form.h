@@ -7,6 +7,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 
@@ -18,9 +20,19 @@ class DemoForm : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit DemoForm(QWidget *parent = nullptr);
+    // `recordCount` is the size of the record set the bind action builds.
+    explicit DemoForm(QWidget *parent = nullptr, int recordCount = 1000000);
 
     tessera::FlexGrid *grid() const { return m_grid; }
+    tessera::RecordsetPtr records() const { return m_records; }
+    // Asks where to save XML (a file dialog unless replaced, as tests do).
+    void setSaveFileChooser(std::function<QString()> chooser)
+    {
+        m_chooseSaveFile = std::move(chooser);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void fillSample();
@@ -32,9 +44,13 @@ private:
     void saveXml();
     void toggleCheckMark();
     void showPosition();
+    // Shares the grid's width among the columns, so no grey band is left over.
+    void fitColumns();
 
     tessera::FlexGrid *m_grid = nullptr;
     QLineEdit *m_filter = nullptr;
     QLabel *m_position = nullptr;
     tessera::RecordsetPtr m_records;
+    int m_recordCount;
+    std::function<QString()> m_chooseSaveFile;
 };
