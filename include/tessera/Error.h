@@ -16,11 +16,15 @@ enum RuntimeError : int {
     errOutOfMemory = 7,
     errSubscriptOutOfRange = 9,
     errTypeMismatch = 13,
+    errFileNotFound = 53,
+    errFileAccess = 75, // "Path/File access error"
     errObjectNotSet = 91,
+    errInvalidFileFormat = 321,
     errInvalidPropertyValue = 380,
     errInvalidPropertyArrayIndex = 381,
     errObjectDoesNotSupportMember = 438,
     errArgumentNotOptional = 449,
+    errCantOpenClipboard = 521,
 };
 
 class Error : public std::exception {

@@ -45,13 +45,8 @@ enum MsgBoxResult : int {
 // Clipboard format of plain text.
 inline constexpr int vbCFText = 1;
 
-// Error numbers raised by the host services.
-namespace HostError {
-inline constexpr int FileNotFound = 53;
-inline constexpr int FileAccessError = 75;
-inline constexpr int InvalidFileFormat = 321;
-inline constexpr int CantOpenClipboard = 521;
-} // namespace HostError
+// The host services raise the runtime's own numbers (RuntimeError in Error.h): errFileNotFound,
+// errFileAccess, errInvalidFileFormat, errCantOpenClipboard.
 
 struct MessageBoxRequest {
     QString text;

@@ -17,17 +17,20 @@ struct ListImage {
     QPixmap Picture;
 };
 
+// Error numbers of the list (tessera::Error::number()).
+enum ImageListError : int {
+    ilErrInvalidPicture = 481, // "Invalid picture"
+    ilErrIndexOutOfBounds = 35600, // "Index out of bounds"
+    ilErrElementNotFound = 35601, // no image with that key
+    ilErrKeyNotUnique = 35602, // "Key is not unique in collection"
+    ilErrInvalidKey = 35603, // a key made of digits only
+    ilErrReadOnlyWithImages = 35611, // size change while images are held
+};
+
+// Index and key lookups take a number (1-based) or a text key.
 class ImageList : public QObject {
     Q_OBJECT
 public:
-    // Error numbers of the list. Index and key lookups take a number (1-based) or a text key.
-    static constexpr int IndexOutOfBounds = 35600; // "Index out of bounds"
-    static constexpr int ElementNotFound = 35601; // no image with that key
-    static constexpr int KeyNotUnique = 35602; // "Key is not unique in collection"
-    static constexpr int InvalidKey = 35603; // a key made of digits only
-    static constexpr int ReadOnlyWithImages = 35611; // size change while images are held
-    static constexpr int InvalidPicture = 481; // "Invalid picture"
-
     explicit ImageList(QObject *parent = nullptr);
     ~ImageList() override;
 

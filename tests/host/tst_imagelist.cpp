@@ -70,7 +70,7 @@ void tst_ImageList::numbersAndKeysFollowInsertAndRemove()
 
     list.ListImages().Clear();
     QCOMPARE(list.ListImages().Count(), 0);
-    QVERIFY_TESSERA_ERROR(list.Picture(1), ImageList::IndexOutOfBounds);
+    QVERIFY_TESSERA_ERROR(list.Picture(1), tessera::ilErrIndexOutOfBounds);
 }
 
 void tst_ImageList::firstImageSetsTheSizeOthersAreScaled()
@@ -84,7 +84,7 @@ void tst_ImageList::firstImageSetsTheSizeOthersAreScaled()
     QCOMPARE(list.Picture(2).size(), QSize(16, 24));
     QCOMPARE(centre(list.Picture(2)), QColor(Qt::blue).rgb());
 
-    QVERIFY_TESSERA_ERROR(list.setImageWidth(32), ImageList::ReadOnlyWithImages);
+    QVERIFY_TESSERA_ERROR(list.setImageWidth(32), tessera::ilErrReadOnlyWithImages);
     list.setImageWidth(16); // unchanged value is fine
     list.ListImages().Clear();
     list.setImageWidth(32);

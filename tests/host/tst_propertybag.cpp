@@ -300,7 +300,7 @@ void tst_PropertyBag::malformedFileRaisesAndKeepsTheBag()
         bag.Load(path);
     } catch (const tessera::Error &e) {
         thrown = true;
-        QCOMPARE(e.number(), int(tessera::HostError::InvalidFileFormat));
+        QCOMPARE(e.number(), int(tessera::errInvalidFileFormat));
         QVERIFY2(e.description().contains(where), qPrintable(e.description()));
     }
     QVERIFY(thrown);

@@ -1,5 +1,6 @@
 // GridTextStore: handles, arenas and the row and column moves that only shuffle handles.
-// Arena handle: bits 0-19 offset in the chunk, 20-41 chunk index, 42-57 length (>= 4).
+// Arena handle: bits 0-19 offset in the chunk, 20-41 chunk index, 42-57 length (>= 4), bit 61 set
+// for the Latin-1 arena.
 #include "grid_text_store.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@ constexpr int kMaxArenaText = 4096; // longer texts go to QStrings of their own
 constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << 20) - 1;
 constexpr std::uint64_t kChunkMask = (std::uint64_t(1) << 22) - 1;
 constexpr std::uint64_t kLengthMask = 0xFFFF;
+constexpr std::uint64_t kLatinFlag = std::uint64_t(1) << 61;
 
 bool isInline(std::uint64_t h)
 {
@@ -30,6 +32,24 @@ bool isArena(std::uint64_t h)
 std::uint32_t arenaLength(std::uint64_t h)
 {
     return std::uint32_t((h >> 42) & kLengthMask);
+}
+bool isLatin(std::uint64_t h)
+{
+    return h & kLatinFlag;
+}
+std::uint32_t arenaBytes(std::uint64_t h)
+{
+    return arenaLength(h) * (isLatin(h) ? 1 : 2);
+}
+// Buffers that give decoded texts an address for as long as a caller looks at a few at once.
+char16_t *decodeBuffer(qsizetype len)
+{
+    thread_local std::vector<char16_t> ring[8];
+    thread_local unsigned next = 0;
+    auto &buf = ring[next++ & 7];
+    if (buf.size() < size_t(len))
+        buf.resize(size_t(len));
+    return buf.data();
 }
 } // namespace
 
@@ -69,19 +89,24 @@ QStringView GridTextStore::view(std::uint64_t h) const
     if (h == kNone)
         return {};
     if (isInline(h)) {
-        // The characters sit in the handle; a thread-local buffer gives them an address.
-        thread_local char16_t buffers[4][3];
-        thread_local int next = 0;
-        char16_t *buf = buffers[next++ & 3];
         const int len = int((h >> 48) & 3);
+        char16_t *buf = decodeBuffer(len);
         for (int i = 0; i < len; ++i)
             buf[i] = char16_t((h >> (16 * i)) & 0xFFFF);
         return QStringView(buf, len);
     }
     if (isBig(h))
         return m_big[size_t(h & 0xFFFFFFFFu)];
-    const Chunk &chunk = m_chunks[size_t((h >> 20) & kChunkMask)];
-    return QStringView(chunk.data.get() + (h & kOffsetMask), qsizetype(arenaLength(h)));
+    const size_t chunk = size_t((h >> 20) & kChunkMask);
+    const qsizetype len = qsizetype(arenaLength(h));
+    if (isLatin(h)) {
+        const char *src = m_latinChunks[chunk].data.get() + (h & kOffsetMask);
+        char16_t *buf = decodeBuffer(len);
+        for (qsizetype i = 0; i < len; ++i)
+            buf[i] = char16_t(static_cast<unsigned char>(src[i]));
+        return QStringView(buf, len);
+    }
+    return QStringView(m_chunks[chunk].data.get() + (h & kOffsetMask), len);
 }
 
 bool GridTextStore::sameText(std::uint64_t a, std::uint64_t b) const
@@ -119,31 +144,55 @@ std::uint64_t GridTextStore::store(QStringView text)
         }
         return kBigFlag | index;
     }
-    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < std::uint32_t(len)) {
-        // The chunk's tail stays unused; count it as garbage so compaction can reclaim it.
-        if (!m_chunks.empty())
-            m_garbageChars += m_chunks.back().capacity - m_chunks.back().used;
-        std::uint32_t cap
-            = m_chunks.empty() ? kFirstChunk : std::min(kMaxChunk, m_chunks.back().capacity * 2);
-        Chunk chunk;
-        chunk.data.reset(new char16_t[cap]);
-        chunk.capacity = cap;
-        m_chunks.push_back(std::move(chunk));
+    bool latin = true;
+    for (QChar c : text)
+        if (c.unicode() > 0xFF) {
+            latin = false;
+            break;
+        }
+    const std::uint64_t lengthBits = std::uint64_t(len) << 42;
+    if (latin) {
+        char *out;
+        const std::uint64_t h = reserveUnits(m_latinChunks, std::uint32_t(len), out);
+        for (qsizetype i = 0; i < len; ++i)
+            out[i] = char(text[i].unicode());
+        m_liveBytes += len;
+        return h | lengthBits | kLatinFlag;
     }
-    Chunk &chunk = m_chunks.back();
+    char16_t *out;
+    const std::uint64_t h = reserveUnits(m_chunks, std::uint32_t(len), out);
+    std::memcpy(out, text.utf16(), size_t(len) * sizeof(char16_t));
+    m_liveBytes += 2 * len;
+    return h | lengthBits;
+}
+
+template<class Unit>
+std::uint64_t GridTextStore::reserveUnits(
+    std::vector<Chunk<Unit>> &chunks, std::uint32_t len, Unit *&out)
+{
+    if (chunks.empty() || chunks.back().capacity - chunks.back().used < len) {
+        // The chunk's tail stays unused; count it as garbage so compaction can reclaim it.
+        if (!chunks.empty())
+            m_garbageBytes += qint64(chunks.back().capacity - chunks.back().used) * sizeof(Unit);
+        const std::uint32_t cap
+            = chunks.empty() ? kFirstChunk : std::min(kMaxChunk, chunks.back().capacity * 2);
+        Chunk<Unit> chunk;
+        chunk.data.reset(new Unit[cap]);
+        chunk.capacity = cap;
+        chunks.push_back(std::move(chunk));
+    }
+    Chunk<Unit> &chunk = chunks.back();
     const std::uint32_t offset = chunk.used;
-    std::memcpy(chunk.data.get() + offset, text.utf16(), size_t(len) * sizeof(char16_t));
-    chunk.used += std::uint32_t(len);
-    m_liveChars += len;
-    return std::uint64_t(offset) | (std::uint64_t(m_chunks.size() - 1) << 20)
-        | (std::uint64_t(len) << 42);
+    chunk.used += len;
+    out = chunk.data.get() + offset;
+    return std::uint64_t(offset) | (std::uint64_t(chunks.size() - 1) << 20);
 }
 
 void GridTextStore::release(std::uint64_t h)
 {
     if (isArena(h)) {
-        m_liveChars -= arenaLength(h);
-        m_garbageChars += arenaLength(h);
+        m_liveBytes -= arenaBytes(h);
+        m_garbageBytes += arenaBytes(h);
     } else if (isBig(h)) {
         const auto index = std::uint32_t(h & 0xFFFFFFFFu);
         m_big[index] = QString();
@@ -255,10 +304,11 @@ void GridTextStore::clear()
         column.shrink_to_fit();
     }
     m_chunks.clear();
+    m_latinChunks.clear();
     m_big.clear();
     m_bigFree.clear();
-    m_liveChars = 0;
-    m_garbageChars = 0;
+    m_liveBytes = 0;
+    m_garbageBytes = 0;
 }
 
 void GridTextStore::clearRange(int first, int last, int col)
@@ -274,19 +324,34 @@ void GridTextStore::clearRange(int first, int last, int col)
 
 void GridTextStore::compactIfWasteful()
 {
-    if (m_garbageChars < (1 << 16) || m_garbageChars < m_liveChars)
+    if (m_garbageBytes < (1 << 17) || m_garbageBytes < m_liveBytes)
         return;
     // Copy every live text into fresh chunks; handles change, positions do not.
-    std::vector<Chunk> old;
+    std::vector<Chunk<char16_t>> old;
+    std::vector<Chunk<char>> oldLatin;
     old.swap(m_chunks);
-    m_liveChars = 0;
-    m_garbageChars = 0;
+    oldLatin.swap(m_latinChunks);
+    m_liveBytes = 0;
+    m_garbageBytes = 0;
     for (auto &column : m_columns) {
         for (auto &h : column) {
             if (!isArena(h))
                 continue;
-            const Chunk &chunk = old[size_t((h >> 20) & kChunkMask)];
-            h = store(QStringView(chunk.data.get() + (h & kOffsetMask), qsizetype(arenaLength(h))));
+            const size_t chunk = size_t((h >> 20) & kChunkMask);
+            const std::uint32_t len = arenaLength(h);
+            const std::uint64_t lengthBits = h & ((kLengthMask << 42) | kLatinFlag);
+            if (isLatin(h)) {
+                char *out;
+                const char *src = oldLatin[chunk].data.get() + (h & kOffsetMask);
+                h = reserveUnits(m_latinChunks, len, out) | lengthBits;
+                std::memcpy(out, src, len);
+            } else {
+                char16_t *out;
+                const char16_t *src = old[chunk].data.get() + (h & kOffsetMask);
+                h = reserveUnits(m_chunks, len, out) | lengthBits;
+                std::memcpy(out, src, size_t(len) * sizeof(char16_t));
+            }
+            m_liveBytes += arenaBytes(h);
         }
     }
 }
@@ -298,6 +363,8 @@ qint64 GridTextStore::memoryUsage() const
         bytes += qint64(column.capacity() * sizeof(std::uint64_t));
     for (const auto &chunk : m_chunks)
         bytes += qint64(chunk.capacity) * 2;
+    for (const auto &chunk : m_latinChunks)
+        bytes += qint64(chunk.capacity);
     for (const auto &s : m_big)
         bytes += s.capacity() * 2;
     return bytes;

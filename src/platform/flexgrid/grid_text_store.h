@@ -1,6 +1,7 @@
-// GridTextStore: the grid's own cell text, column by column, as 8-byte handles into UTF-16 arenas.
-// Texts of up to three characters live in the handle itself. A column holds handles only down to
-// the last row written, so empty columns and the rows below the last text cost nothing.
+// GridTextStore: the grid's own cell text, column by column, as 8-byte handles into arenas: one
+// byte a character for texts within Latin-1 (most of what grids hold), UTF-16 for the rest. Texts
+// of up to three characters live in the handle itself. A column holds handles only down to the
+// last row written, so empty columns and the rows below the last text cost nothing.
 #pragma once
 
 #include "grid_model.h"
@@ -36,7 +37,8 @@ public:
         const auto &column = m_columns[size_t(col)];
         return size_t(row) < column.size() ? column[size_t(row)] : kNone;
     }
-    // The text behind a handle; valid until the next write.
+    // The text behind a handle; valid until the next write, and (for inline and Latin-1 texts,
+    // decoded into a small ring of buffers) until the eighth view after it.
     QStringView view(std::uint64_t handle) const;
     QString text(int row, int col) const { return view(handle(row, col)).toString(); }
     // Writes a text; an empty one becomes kWrittenEmpty when `keepEmpty`, else kNone.
@@ -57,11 +59,15 @@ public:
     qint64 memoryUsage() const;
 
 private:
-    struct Chunk {
-        std::unique_ptr<char16_t[]> data;
-        std::uint32_t capacity = 0;
+    template<class Unit> struct Chunk {
+        std::unique_ptr<Unit[]> data;
+        std::uint32_t capacity = 0; // units
         std::uint32_t used = 0;
     };
+    // Appends `len` units to the last chunk of `chunks` (a new one when full); returns the handle
+    // bits for offset and chunk index and where to write.
+    template<class Unit>
+    std::uint64_t reserveUnits(std::vector<Chunk<Unit>> &chunks, std::uint32_t len, Unit *&out);
 
     std::uint64_t store(QStringView text);
     void release(std::uint64_t handle);
@@ -70,11 +76,12 @@ private:
 
     int m_rows = 0;
     std::vector<std::vector<std::uint64_t>> m_columns;
-    std::vector<Chunk> m_chunks;
+    std::vector<Chunk<char16_t>> m_chunks;
+    std::vector<Chunk<char>> m_latinChunks;
     std::vector<QString> m_big; // texts too long for an arena slot
     std::vector<std::uint32_t> m_bigFree;
-    qint64 m_liveChars = 0;
-    qint64 m_garbageChars = 0;
+    qint64 m_liveBytes = 0; // arena bytes of texts in use
+    qint64 m_garbageBytes = 0; // arena bytes of texts replaced or dropped
 };
 
 } // namespace tessera::detail

@@ -19,7 +19,7 @@ namespace {
 QClipboard *systemClipboard()
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        throw Error(HostError::CantOpenClipboard,
+        throw Error(errCantOpenClipboard,
             QStringLiteral("Can't open Clipboard: no GUI application is running"));
     return QGuiApplication::clipboard();
 }
@@ -149,10 +149,10 @@ void QtHostServices::deleteFile(const QString &path)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir())
-        throw Error(HostError::FileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
+        throw Error(errFileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
     QFile file(path);
     if (!file.remove())
-        throw Error(HostError::FileAccessError,
+        throw Error(errFileAccess,
             QStringLiteral("Path/File access error: \"%1\" (%2)").arg(path, file.errorString()));
 }
 
@@ -167,7 +167,7 @@ int FakeHostServices::showMessageBox(const MessageBoxRequest &request)
 static void checkFakeClipboard(bool fails)
 {
     if (fails)
-        throw Error(HostError::CantOpenClipboard, QStringLiteral("Can't open Clipboard"));
+        throw Error(errCantOpenClipboard, QStringLiteral("Can't open Clipboard"));
 }
 
 QString FakeHostServices::clipboardText()

@@ -15,7 +15,7 @@ constexpr int InvalidPropertyValue = 380;
 
 [[noreturn]] void outOfBounds()
 {
-    throw Error(ImageList::IndexOutOfBounds, QStringLiteral("Index out of bounds"));
+    throw Error(ilErrIndexOutOfBounds, QStringLiteral("Index out of bounds"));
 }
 
 // A 1-based item number from a numeric variant; fractions round as the runtime rounds (to even).
@@ -52,7 +52,7 @@ void ImageList::setImageWidth(qint16 width)
     if (width == m_width)
         return;
     if (!m_images.isEmpty())
-        throw Error(ReadOnlyWithImages,
+        throw Error(ilErrReadOnlyWithImages,
             QStringLiteral("ImageWidth cannot change while the list holds images"));
     if (width < 0)
         throw Error(InvalidPropertyValue, QStringLiteral("Invalid property value"));
@@ -64,7 +64,7 @@ void ImageList::setImageHeight(qint16 height)
     if (height == m_height)
         return;
     if (!m_images.isEmpty())
-        throw Error(ReadOnlyWithImages,
+        throw Error(ilErrReadOnlyWithImages,
             QStringLiteral("ImageHeight cannot change while the list holds images"));
     if (height < 0)
         throw Error(InvalidPropertyValue, QStringLiteral("Invalid property value"));
@@ -92,7 +92,7 @@ qsizetype ImageList::position(const QVariant &indexOrKey) const
         const QString key = indexOrKey.toString();
         const qsizetype pos = key.isEmpty() ? -1 : findKey(key);
         if (pos < 0)
-            throw Error(ElementNotFound, QStringLiteral("Element not found: \"%1\"").arg(key));
+            throw Error(ilErrElementNotFound, QStringLiteral("Element not found: \"%1\"").arg(key));
         return pos;
     }
     throw Error(
@@ -129,12 +129,12 @@ ListImage ImageList::Images::Add(const QVariant &index, const QString &key, cons
     }
     if (isAllDigits(key))
         throw Error(
-            InvalidKey, QStringLiteral("Invalid key: \"%1\" (a key needs a letter)").arg(key));
+            ilErrInvalidKey, QStringLiteral("Invalid key: \"%1\" (a key needs a letter)").arg(key));
     if (!key.isEmpty() && l.findKey(key) >= 0)
         throw Error(
-            KeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"").arg(key));
+            ilErrKeyNotUnique, QStringLiteral("Key is not unique in collection: \"%1\"").arg(key));
     if (picture.isNull())
-        throw Error(InvalidPicture, QStringLiteral("Invalid picture"));
+        throw Error(ilErrInvalidPicture, QStringLiteral("Invalid picture"));
 
     // The first image fixes the list's size where none was set; later ones are scaled to it.
     if (l.m_images.isEmpty()) {

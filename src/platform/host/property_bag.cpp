@@ -377,7 +377,7 @@ QVariant parseValue(const QString &type, const QString &text)
 
 [[noreturn]] void raiseFormat(const QString &where, int line, const QString &what)
 {
-    throw Error(HostError::InvalidFileFormat,
+    throw Error(errInvalidFileFormat,
         QStringLiteral("Invalid file format: %1, line %2: %3").arg(where).arg(line).arg(what));
 }
 
@@ -535,7 +535,7 @@ void PropertyBag::Save(const QString &path) const
     const QByteArray bytes = toText().toUtf8();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(HostError::FileAccessError,
+        throw Error(errFileAccess,
             QStringLiteral("Path/File access error: cannot save \"%1\" (%2)")
                 .arg(path, file.errorString()));
 }
@@ -544,16 +544,16 @@ void PropertyBag::Load(const QString &path)
 {
     QFile file(path);
     if (!QFileInfo(path).isFile())
-        throw Error(HostError::FileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
+        throw Error(errFileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(HostError::FileAccessError,
+        throw Error(errFileAccess,
             QStringLiteral("Path/File access error: cannot read \"%1\" (%2)")
                 .arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8(bytes);
     if (utf8.hasError())
-        throw Error(HostError::InvalidFileFormat,
+        throw Error(errInvalidFileFormat,
             QStringLiteral("Invalid file format: %1 is not UTF-8 text").arg(path));
     setEntries(parseText(text, path));
 }

@@ -24,6 +24,12 @@ QString Error::standardDescription(int number)
         return QStringLiteral("Subscript out of range");
     case errTypeMismatch:
         return QStringLiteral("Type mismatch");
+    case errFileNotFound:
+        return QStringLiteral("File not found");
+    case errFileAccess:
+        return QStringLiteral("Path/File access error");
+    case errInvalidFileFormat:
+        return QStringLiteral("Invalid file format");
     case errObjectNotSet:
         return QStringLiteral("Object variable or With block variable not set");
     case errInvalidPropertyValue:
@@ -34,6 +40,8 @@ QString Error::standardDescription(int number)
         return QStringLiteral("Object doesn't support this property or method");
     case errArgumentNotOptional:
         return QStringLiteral("Argument not optional");
+    case errCantOpenClipboard:
+        return QStringLiteral("Can't open Clipboard");
     default:
         return {};
     }
