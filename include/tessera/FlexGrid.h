@@ -170,6 +170,10 @@ public:
     void setCellFontStrikeThrough(bool strikeThrough);
     float CellFontWidth() const;
     void setCellFontWidth(float width);
+    // The foreground colour of a given cell, the cursor left where it is: what a bulk writer
+    // uses instead of moving the cursor for every cell. 381 outside the grid.
+    qint32 CellForeColorAt(qint32 row, qint32 col) const;
+    void setCellForeColorAt(qint32 row, qint32 col, qint32 color);
 
     // --- Geometry (twips) -----------------------------------------------------------------------
     qint32 ColWidth(qint32 index) const; // -1 until set

@@ -163,7 +163,12 @@ signals:
     void FontChanged(const QFont &font);
     void PropertyChanged(const QString &name);
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
+
 private:
+    bool m_noticeListened = false; // a notice per written cell costs nothing while nobody listens
     std::unique_ptr<HostServices> m_services;
     bool m_userMode = true;
     QFont m_font;

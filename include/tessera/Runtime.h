@@ -33,6 +33,11 @@ bool NumericValue(QStringView text, double &value);
 
 // Locale-aware conversion to a number; Error 13 when the value is not numeric.
 double CDbl(const QVariant &value);
+// The same, rounded half to even to a 16- or 32-bit integer, or narrowed to a Single; Error 6
+// when the number does not fit.
+qint16 CInt(const QVariant &value);
+qint32 CLng(const QVariant &value);
+float CSng(const QVariant &value);
 
 // Formats a value with a format expression, in the user's locale. Numbers (and Booleans as -1/0,
 // numeric texts as their number) go through the section for their sign: one section puts "-"

@@ -66,15 +66,30 @@ void FlexGrid::setCellBackColor(qint32 color)
 
 qint32 FlexGrid::CellForeColor() const
 {
-    const QVariant v = d->currentFormat(CellAttr::ForeColor);
-    if (v.isValid())
-        return v.toInt();
-    return (d->row < d->fixedRows || d->col < d->fixedCols) ? d->foreColorFixed : d->foreColor;
+    if (d->row >= d->model.rows() || d->col >= d->model.cols())
+        return d->foreColor;
+    return CellForeColorAt(d->row, d->col);
 }
 
 void FlexGrid::setCellForeColor(qint32 color)
 {
     d->setFormat(CellAttr::ForeColor, color);
+}
+
+qint32 FlexGrid::CellForeColorAt(qint32 row, qint32 col) const
+{
+    d->checkCell(row, col);
+    const QVariant v = d->model.format(row, col, CellAttr::ForeColor);
+    if (v.isValid())
+        return v.toInt();
+    return (row < d->fixedRows || col < d->fixedCols) ? d->foreColorFixed : d->foreColor;
+}
+
+void FlexGrid::setCellForeColorAt(qint32 row, qint32 col, qint32 color)
+{
+    d->checkCell(row, col);
+    d->model.setFormat({ row, col, row, col }, CellAttr::ForeColor, color);
+    d->update();
 }
 
 qint16 FlexGrid::CellAlignment() const

@@ -41,21 +41,35 @@ int movedCol(int c, int from, int to)
 
 std::uint32_t GridFormats::Layers::intern(const QVariant &v)
 {
-    // Formats repeat a handful of values; look back a little before adding a new one.
+    // Formats repeat a handful of values; look back a little before adding a new one. Colours
+    // and flags are plain integers: compared without QVariant's general equality.
     const size_t n = values.size();
+    const int type = v.typeId();
+    auto sameInt = [&](const QVariant &old) {
+        return old.typeId() == QMetaType::Int
+            && *static_cast<const int *>(old.constData())
+            == *static_cast<const int *>(v.constData());
+    };
+    if (type == QMetaType::Int && lastValue < n && sameInt(values[lastValue]))
+        return lastValue;
     for (size_t i = n; i > 0 && i + 8 > n; --i) {
         const QVariant &old = values[i - 1];
-        if (old.metaType() != v.metaType())
+        if (old.typeId() != type)
             continue;
+        if (type == QMetaType::Int) {
+            if (sameInt(old))
+                return lastValue = std::uint32_t(i - 1);
+            continue;
+        }
         // Pictures have no operator==; the same picture shares its cache key.
         const bool same = v.metaType().id() == QMetaType::QPixmap
             ? old.value<QPixmap>().cacheKey() == v.value<QPixmap>().cacheKey()
             : old == v;
         if (same)
-            return std::uint32_t(i - 1);
+            return lastValue = std::uint32_t(i - 1);
     }
     values.push_back(v);
-    return std::uint32_t(n);
+    return lastValue = std::uint32_t(n);
 }
 
 void GridFormats::Layers::addToIndex(std::uint32_t i) const
@@ -136,6 +150,10 @@ void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &val
         if (l.cells.size() <= size_t(range.col1))
             l.cells.resize(size_t(range.col1) + 1);
         auto &col = l.cells[size_t(range.col1)];
+        if (col.empty() || col.back().row < range.row1) { // writers go down a column
+            col.push_back(Cell { range.row1, v });
+            return;
+        }
         auto it = lowerRow(col, range.row1);
         if (it != col.end() && it->row == range.row1)
             it->value = v;

@@ -58,6 +58,7 @@ private:
         size_t deadRanges = 0;
         std::vector<std::vector<Cell>> cells; // per column, sorted by row
         std::vector<QVariant> values;
+        std::uint32_t lastValue = 0; // index interned last: bulk writers repeat it
         std::uint32_t nextOrigin = 0;
         // Index: short ranges by the row blocks they touch (at most two), tall ones in a list;
         // both in ascending age. Rebuilt lazily after rows or columns move.

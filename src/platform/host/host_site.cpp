@@ -3,6 +3,8 @@
 #include <tessera/Error.h>
 #include <tessera/HostSite.h>
 
+#include <QMetaMethod>
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 
@@ -61,7 +63,19 @@ void HostSite::propertyChanged(const QString &name)
     m_dirty = true;
     if (m_recordingNotices)
         m_notices.append(name);
-    emit PropertyChanged(name);
+    if (m_noticeListened)
+        emit PropertyChanged(name);
+}
+
+void HostSite::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&HostSite::PropertyChanged))
+        m_noticeListened = true;
+}
+
+void HostSite::disconnectNotify(const QMetaMethod &)
+{
+    m_noticeListened = isSignalConnected(QMetaMethod::fromSignal(&HostSite::PropertyChanged));
 }
 
 void HostSite::setRecordingNotices(bool on)

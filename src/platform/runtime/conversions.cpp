@@ -698,6 +698,24 @@ bool IsNumeric(const QVariant &value)
 
 bool NumericValue(QStringView text, double &value)
 {
+    // Plain whole numbers ("-12", "300") read the same in every locale: no parse needed.
+    const qsizetype n = text.size();
+    qsizetype i = n > 0 && text[0] == u'-' ? 1 : 0;
+    if (n > i && n - i <= 15) {
+        qint64 whole = 0;
+        for (qsizetype k = i; k < n; ++k) {
+            const char16_t c = text[k].unicode();
+            if (c < u'0' || c > u'9') {
+                whole = -1;
+                break;
+            }
+            whole = whole * 10 + (c - u'0');
+        }
+        if (whole >= 0) {
+            value = i ? -double(whole) : double(whole);
+            return true;
+        }
+    }
     return parseLocaleNumber(text, localeInfo(), value);
 }
 
@@ -707,6 +725,35 @@ double CDbl(const QVariant &value)
     if (!toNumber(value, out))
         throw Error(errTypeMismatch);
     return out;
+}
+
+namespace {
+// Whole numbers round half to even, as the runtime's integer conversions do; out of range is 6.
+qint64 roundToRange(double value, double min, double max)
+{
+    const double r = std::nearbyint(value);
+    if (!(r >= min && r <= max)) // NaN included
+        throw Error(errOverflow);
+    return qint64(r);
+}
+} // namespace
+
+qint16 CInt(const QVariant &value)
+{
+    return qint16(roundToRange(CDbl(value), -32768.0, 32767.0));
+}
+
+qint32 CLng(const QVariant &value)
+{
+    return qint32(roundToRange(CDbl(value), -2147483648.0, 2147483647.0));
+}
+
+float CSng(const QVariant &value)
+{
+    const double v = CDbl(value);
+    if (std::isfinite(v) && std::abs(v) > double(std::numeric_limits<float>::max()))
+        throw Error(errOverflow);
+    return float(v);
 }
 
 bool CBool(const QVariant &value)

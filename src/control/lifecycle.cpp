@@ -1,0 +1,173 @@
+// Tessera lifecycle: construction of the child widgets, Initialize, InitProperties, the resize
+// settling through Timer4, Terminate; and the helpers every subsystem shares.
+#include "tessera_p.h"
+
+#include <tessera/Twips.h>
+
+#include <QMetaMethod>
+#include <QResizeEvent>
+
+namespace tessera {
+
+namespace {
+// The host container's Boolean setting that the header grid has turned off.
+constexpr qint32 HeaderContainerSetting = qint32(0x8001000E);
+constexpr int SettleMs = 100;
+} // namespace
+
+TesseraPrivate::TesseraPrivate(Tessera *control, HostSite *hostSite)
+    : q(control)
+    , site(hostSite ? hostSite : HostSite::defaultSite())
+    , fxgGrid(new FlexGrid(control))
+    , MSHFlexGrid1(new FlexGrid(control))
+    , txtEdit(new QLineEdit(control))
+    , Combo1(new QComboBox(control))
+    , Picture1(new PictureBox(control))
+    , Timer1(new QTimer(control))
+    , Timer4(new QTimer(control))
+{
+    fxgGrid->setObjectName(QStringLiteral("fxgGrid"));
+    MSHFlexGrid1->setObjectName(QStringLiteral("MSHFlexGrid1"));
+    txtEdit->setObjectName(QStringLiteral("txtEdit"));
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer4->setObjectName(QStringLiteral("Timer4"));
+    // The editor and the gauges are shown by the Parts that use them.
+    txtEdit->hide();
+    Combo1->hide();
+    for (QTimer *timer : { Timer1, Timer4 }) {
+        timer->setInterval(SettleMs);
+        timer->setSingleShot(true);
+    }
+    // Sized once here, so showing the control does not size the grid: only the settling does.
+    fxgGrid->resize(control->size());
+}
+
+void TesseraPrivate::Initialize()
+{
+    savedCellBackColor = -1;
+    MSHFlexGrid1->setVisible(false);
+    MSHFlexGrid1->setContainerSetting(HeaderContainerSetting, false);
+    removedCols.assign(1, 0);
+    Picture1->setLeft(-10000);
+    Picture1->setTop(clientHeight() + 1000);
+    backColorSel = fxgGrid->BackColorSel();
+    defaultCellBackColor = 0xFFFFFF;
+    magnify = 1.0;
+}
+
+void TesseraPrivate::ResizeGrid()
+{
+    fxgGrid->Move(0, 0, clientWidth(), clientHeight());
+}
+
+bool TesseraPrivate::IsNothing(const QObject *object)
+{
+    return TypeName(object) == QLatin1String("Nothing");
+}
+
+void TesseraPrivate::notify(const QString &name)
+{
+    if (loading)
+        return;
+    if (noticeListened)
+        Q_EMIT q->PropertyChanged(name);
+    site->propertyChanged(name);
+}
+
+const eColDefsX *TesseraPrivate::slot(qint64 position) const
+{
+    if (!colDefs || position < 0 || position >= qint64(colDefs->size()))
+        return nullptr;
+    return &(*colDefs)[size_t(position)];
+}
+
+qint32 TesseraPrivate::clientWidth() const
+{
+    return toTwips(q->width());
+}
+
+qint32 TesseraPrivate::clientHeight() const
+{
+    return toTwips(q->height());
+}
+
+// --- Tessera ----------------------------------------------------------------------------------
+
+Tessera::Tessera(QWidget *parent, HostSite *site)
+    : QWidget(parent)
+    , d(std::make_unique<TesseraPrivate>(this, site))
+{
+    connect(d->Timer4, &QTimer::timeout, this, [this] {
+        d->Timer4->stop();
+        d->ResizeGrid();
+    });
+    d->Initialize();
+}
+
+Tessera::~Tessera()
+{
+    Terminate();
+}
+
+HostSite *Tessera::site() const
+{
+    return d->site;
+}
+
+void Tessera::showEvent(QShowEvent *event)
+{
+    // A host that restored nothing has placed a new instance.
+    if (!d->propertiesInitialized)
+        InitProperties();
+    QWidget::showEvent(event);
+}
+
+void Tessera::InitProperties()
+{
+    d->propertiesInitialized = true;
+    d->enabled = true;
+    d->magnify = 1.0;
+    d->savedCellBackColor = -1;
+    d->backColorSel = d->fxgGrid->BackColorSel();
+    d->defaultCellBackColor = 0xFFFFFF;
+}
+
+void Tessera::Resize()
+{
+    d->Timer4->stop();
+    d->Timer4->setInterval(SettleMs);
+    d->Timer4->start();
+}
+
+void Tessera::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Resize();
+}
+
+void Tessera::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&Tessera::PropertyChanged))
+        d->noticeListened = true;
+    QWidget::connectNotify(signal);
+}
+
+void Tessera::disconnectNotify(const QMetaMethod &signal)
+{
+    d->noticeListened = isSignalConnected(QMetaMethod::fromSignal(&Tessera::PropertyChanged));
+    QWidget::disconnectNotify(signal);
+}
+
+void Tessera::Terminate()
+{
+    if (d->terminated)
+        return;
+    d->terminated = true;
+    // The window hook exists only while merged headers show.
+    if (d->MSHFlexGrid1->Visible())
+        d->HookEvent = nullptr;
+}
+
+} // namespace tessera
