@@ -19,6 +19,8 @@ namespace tessera {
 // The user's locale for every locale-aware service below (default: the system locale).
 void setUserLocale(const QLocale &locale);
 QLocale userLocale();
+// Bumps with every setUserLocale: what a cache of locale-dependent texts checks.
+int userLocaleGeneration();
 
 // Value of the leading number of a text; 0 when the text has no such prefix. Blanks, tabs and line
 // feeds are ignored anywhere; "." is the decimal point in every locale; E or D start an exponent;

@@ -11,10 +11,16 @@
 #include <tessera/Error.h>
 #include <tessera/Recordset.h>
 
+#include <QFont>
+#include <QPixmap>
 #include <QString>
+#include <QVariant>
 #include <QWidget>
 
 #include <memory>
+#include <vector>
+
+class QMimeData;
 
 namespace tessera {
 
@@ -90,6 +96,23 @@ struct eColDefsX {
     friend bool operator==(const eColDefsX &, const eColDefsX &) = default;
 };
 
+// --- Late binding -------------------------------------------------------------------------------
+
+// How a member is called late-bound (the values of the platform's dispatch flags).
+enum InvokeKind : int {
+    InvokeMethod = 1,
+    InvokePropertyGet = 2,
+    InvokePropertyPut = 4,
+};
+
+// One member of the control's dispatch interface: its identifier, its name and how it may be
+// called (InvokeKind bits). Arguments and results travel as QVariants.
+struct DispatchMember {
+    qint32 dispId;
+    QString name;
+    int kinds;
+};
+
 // --- The control --------------------------------------------------------------------------------
 
 class Tessera : public QWidget {
@@ -136,9 +159,219 @@ public:
     // The letter name of a 1-based column number: 1 "A", 26 "Z", 27 "AA"; "" for 0 and below.
     QString EnumHeader(qint32 &Colonna) const;
 
+    // --- Property surface (src/control/property_surface.cpp) ------------------------------------
+    // The grid's own members under their names: a read returns the grid's value, a write gives
+    // it to the grid and then sends the notice with the member's name. Grid enumerations are
+    // Longs. Failures of the grid reach the caller, except where noted.
+    qint32 BackColor() const;
+    void setBackColor(qint32 color);
+    qint32 ForeColor() const;
+    void setForeColor(qint32 color);
+    bool Enabled() const; // the stored value; the widget is enabled by it in run mode only
+    void setEnabled(bool enabled);
+    QFont Font() const; // also gives the header grid the grid's font
+    void setFont(const QFont &font); // grid, header grid, and the editor at 0.9 of the size
+    qint32 BorderStyle() const;
+    void setBorderStyle(qint32 style);
+    void Refresh();
+    bool AllowBigSelection() const;
+    void setAllowBigSelection(bool allow);
+    qint32 AllowUserResizing() const;
+    void setAllowUserResizing(qint32 mode);
+    qint32 Appearance() const;
+    void setAppearance(qint32 appearance);
+    qint32 BackColorBkg() const;
+    void setBackColorBkg(qint32 color);
+    qint32 BackColorFixed() const;
+    void setBackColorFixed(qint32 color);
+    qint32 BackColorSel() const; // the stored colour, whatever SetBackColorSel2Blank did
+    void setBackColorSel(qint32 color);
+    void SetBackColorSel2Blank(); // the grid shows the system highlight; no notice
+    qint32 CellHeight() const;
+    qint32 CellLeft() const;
+    qint32 CellTop() const;
+    qint32 CellWidth() const;
+    udetesAlignConstantsX ColAlignment(qint32 Index) const;
+    void setColAlignment(qint32 Index, udetesAlignConstantsX alignment); // failures ignored
+    qint32 ColData(qint32 Index) const;
+    void setColData(qint32 Index, qint32 value);
+    bool ColIsVisible(qint32 Index) const;
+    qint32 ColPos(qint32 Index) const;
+    qint32 Cols() const;
+    qint32 ColWidth(qint32 Index) const;
+    void setColWidth(qint32 Index, qint32 width); // failures ignored, the notice still sent
+    qint16 FixedAlignment(qint32 Index) const;
+    qint32 FixedCols() const;
+    qint32 FixedRows() const;
+    qint32 FocusRect() const;
+    void setFocusRect(qint32 focusRect);
+    qint32 ForeColorFixed() const;
+    void setForeColorFixed(qint32 color);
+    qint32 ForeColorSel() const;
+    void setForeColorSel(qint32 color);
+    QString FormatString() const;
+    void setFormatString(const QString &format);
+    qint32 GridColor() const;
+    void setGridColor(qint32 color);
+    qint32 GridColorFixed() const;
+    void setGridColorFixed(qint32 color);
+    qint32 GridLines() const;
+    void setGridLines(qint32 style);
+    qint32 GridLinesFixed() const;
+    void setGridLinesFixed(qint32 style);
+    qint16 GridLineWidth() const;
+    void setGridLineWidth(qint16 width);
+    qint32 HighLight() const;
+    void setHighLight(qint32 highLight);
+    qint32 MergeCells() const;
+    void setMergeCells(qint32 mode);
+    bool MergeCol(qint32 Index) const;
+    bool MergeRow(qint32 Index) const;
+    qint32 MouseCol() const;
+    QPixmap MouseIcon() const;
+    void setMouseIcon(const QPixmap &icon);
+    qint32 MousePointer() const;
+    void setMousePointer(qint32 pointer);
+    qint32 MouseRow() const;
+    void OLEDrag();
+    qint32 OLEDropMode() const;
+    void setOLEDropMode(qint32 mode);
+    qint32 RowData(qint32 Index) const;
+    void setRowData(qint32 Index, qint32 value);
+    qint32 RowHeight(qint32 Index) const;
+    void setRowHeight(qint32 Index, qint32 height);
+    qint32 RowHeightMin() const;
+    void setRowHeightMin(qint32 height);
+    bool RowIsVisible(qint32 Index) const;
+    qint32 RowPos(qint32 Index) const;
+    qint32 Rows() const;
+    qint32 ScrollBars() const;
+    void setScrollBars(qint32 scrollBars);
+    bool ScrollTrack() const;
+    void setScrollTrack(bool track);
+    qint32 SelectionMode() const;
+    void setSelectionMode(qint32 mode);
+    QString TextArray(qint32 Index) const;
+    qint32 TextStyle() const;
+    void setTextStyle(qint32 style);
+    qint32 TextStyleFixed() const;
+    void setTextStyleFixed(qint32 style);
+    bool WordWrap() const;
+    void setWordWrap(bool wrap);
+    qint32 FillStyle() const;
+    void setFillStyle(qint32 fillStyle);
+    qint32 PictureType() const;
+    void setPictureType(qint32 type);
+    bool Redraw() const;
+    void setRedraw(bool redraw);
+    bool RightToLeft() const;
+    void setRightToLeft(bool rightToLeft);
+    // Moving the cursor runs the cell tracking as a user's move does (leave, move, enter).
+    qint32 Col() const;
+    void setCol(qint32 col);
+    qint32 Row() const;
+    void setRow(qint32 row);
+    udetesAlignConstantsX CellAlignment() const;
+    void setCellAlignment(udetesAlignConstantsX alignment);
+    udetesAlignConstantsX CellPictureAlignment() const;
+    void setCellPictureAlignment(udetesAlignConstantsX alignment);
+    qint32 CellBackColor() const; // the default data-cell background, whichever cell is current
+    void setCellBackColor(qint32 color); // that default, and the current cell's background
+    qint32 CellForeColor() const;
+    void setCellForeColor(qint32 color);
+    qint32 CellTextStyle() const;
+    void setCellTextStyle(qint32 style);
+    qint32 ColSel() const;
+    void setColSel(qint32 colSel);
+    qint32 RowSel() const;
+    void setRowSel(qint32 rowSel);
+    QString Clip() const;
+    void setClip(const QString &clip);
+    bool CellFontBold() const;
+    void setCellFontBold(bool bold);
+    bool CellFontItalic() const;
+    void setCellFontItalic(bool italic);
+    QString CellFontName() const;
+    void setCellFontName(const QString &name);
+    float AllCellFontSize() const;
+    float CellFontSize() const;
+    void setCellFontSize(float size);
+    bool CellFontStrikeThrough() const;
+    void setCellFontStrikeThrough(bool strikeThrough);
+    bool CellFontUnderline() const;
+    void setCellFontUnderline(bool underline);
+    float CellFontWidth() const;
+    void setCellFontWidth(float width);
+    float FontWidth() const;
+    void setFontWidth(float width);
+    QPixmap Picture() const;
+    QString Text() const;
+    void setText(const QString &text);
+    qint32 LeftCol() const;
+    void setLeftCol(qint32 leftCol);
+    qint32 TopRow() const;
+    void setTopRow(qint32 topRow);
+    void ForceGridFocus(); // failures ignored
+    qint32 hWnd() const; // the control's own window, not the grid's
+    // Between the two, the grid's cell events reach neither the tracking nor the host (Scroll
+    // still does); nothing is replayed afterwards.
+    void SuspendLayout();
+    void ResumeLayout();
+
+    // --- Cell tracking and events (src/interaction) ---------------------------------------------
+    // While True, the ValidateCell of a focus loss and the CellValueChanged of a commit are not
+    // raised.
+    bool NoRaise() const;
+    void setNoRaise(bool noRaise);
+
+    // --- Late binding (src/control/dispatch.cpp) ------------------------------------------------
+    // Calls a member by dispatch id or by name (without regard to case) as a method, property
+    // get or property put (the new value last in `args`). Arguments convert by the runtime's
+    // rules; by-reference arguments are written back into `args`. Unknown ids and names raise
+    // 438, missing arguments 449, values of the wrong type 13; the member's own errors pass.
+    QVariant Invoke(qint32 dispId, InvokeKind kind, QVariantList &args);
+    QVariant Invoke(const QString &name, InvokeKind kind, QVariantList &args);
+    // The dispatch id of a member name (438 when there is none), and every member registered.
+    static qint32 DispIdOfName(const QString &name);
+    static const std::vector<DispatchMember> &DispatchMembers();
+
 Q_SIGNALS:
     // The property-changed notice (also sent to the host site), with the member's name.
     void PropertyChanged(const QString &name);
+
+    // --- The events of __Tessera, in dispatch-id order (1 to 25) --------------------------------
+    // By-reference parameters are references: connect directly, and what a slot stores there
+    // is seen by the control (a key set to 0 goes no further).
+    void Click();
+    void DblClick();
+    void KeyDown(qint16 &KeyCode, qint16 &Shift);
+    void KeyPress(qint16 &KeyAscii);
+    void KeyUp(qint16 &KeyCode, qint16 &Shift);
+    void EditKeyDown(qint16 &KeyCode, qint16 &Shift);
+    void EditKeyPress(qint16 &KeyAscii);
+    void EditKeyUp(qint16 &KeyCode, qint16 &Shift);
+    void MouseDown(qint16 &Button, qint16 &Shift, float &X, float &y);
+    void MouseMove(qint16 &Button, qint16 &Shift, float &X, float &y);
+    void MouseUp(qint16 &Button, qint16 &Shift, float &X, float &y);
+    void Compare(qint32 Row1, qint32 Row2, qint16 &Cmp);
+    void EnterCell();
+    void LeaveCell();
+    void ValidateCell();
+    void OLECompleteDrag(qint32 &Effect);
+    void OLEDragDrop(
+        QMimeData *&Data, qint32 &Effect, qint16 &Button, qint16 &Shift, float &X, float &y);
+    void OLEDragOver(QMimeData *&Data, qint32 &Effect, qint16 &Button, qint16 &Shift, float &X,
+        float &y, qint16 &State);
+    void OLEGiveFeedback(qint32 &Effect, bool &DefaultCursors);
+    void OLESetData(QMimeData *&Data, qint16 &DataFormat);
+    void OLEStartDrag(QMimeData *&Data, qint32 &AllowedEffects);
+    void RowColChange();
+    void Scroll();
+    void SelChange();
+    // After a text change: the cell (curRow, curCol), the text it was entered with and its text
+    // now; what a slot stores in the first three reaches the control's tracking. After a check
+    // mark toggles: the cell, and 0 / -1 for unchecked / checked before and after.
+    void CellValueChanged(QVariant &nRow, QVariant &nCol, QVariant &prevValue, QVariant &actValue);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -4,6 +4,7 @@
 
 #include <tessera/Twips.h>
 
+#include <QApplication>
 #include <QMetaMethod>
 #include <QResizeEvent>
 
@@ -103,12 +104,20 @@ Tessera::Tessera(QWidget *parent, HostSite *site)
         d->Timer4->stop();
         d->ResizeGrid();
     });
+    // Focusing the control focuses its grid.
+    setFocusProxy(d->fxgGrid);
+    d->connectGridEvents();
     d->Initialize();
 }
 
 Tessera::~Tessera()
 {
     Terminate();
+    // The child widgets outlive the state they report to: their last focus and cell events
+    // must not reach it.
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+    for (QObject *child : children())
+        child->disconnect(this);
 }
 
 HostSite *Tessera::site() const

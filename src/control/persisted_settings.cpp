@@ -21,7 +21,6 @@ struct Dimensions {
     std::optional<qint16> fixedCols, fixedRows;
 };
 
-
 struct Key {
     const char *name;
     KeyType type;
@@ -67,8 +66,8 @@ Key gridKey(const char *name, KeyType type, std::optional<QVariant> fixedDefault
 
 // A key kept in one of the control's state fields.
 template<class T>
-Key fieldKey(const char *name, KeyType type, std::optional<QVariant> fixedDefault,
-    T TesseraPrivate::*field)
+Key fieldKey(
+    const char *name, KeyType type, std::optional<QVariant> fixedDefault, T TesseraPrivate::*field)
 {
     return Key { name, type, std::move(fixedDefault),
         [field](const TesseraPrivate &d) { return QVariant::fromValue(d.*field); },
@@ -96,22 +95,35 @@ const std::vector<Key> &keys()
     static const std::vector<Key> table = [] {
         const std::nullopt_t current = std::nullopt; // read default: the grid's value as created
         std::vector<Key> k;
-        k.push_back(gridKey<qint32>("BackColor", KeyType::Long, current, &G::BackColor, &G::setBackColor));
-        k.push_back(gridKey<qint32>("ForeColor", KeyType::Long, current, &G::ForeColor, &G::setForeColor));
+        k.push_back(
+            gridKey<qint32>("BackColor", KeyType::Long, current, &G::BackColor, &G::setBackColor));
+        k.push_back(
+            gridKey<qint32>("ForeColor", KeyType::Long, current, &G::ForeColor, &G::setForeColor));
         k.push_back(fieldKey<bool>("Enabled", KeyType::Boolean, true, &TesseraPrivate::enabled));
         k.push_back(Key { "Font", KeyType::Font, std::nullopt,
             [](const TesseraPrivate &d) { return QVariant(d.fxgGrid->Font()); },
-            [](TesseraPrivate &d, Dimensions &, const QVariant &v) { d.fxgGrid->setFont(v.value<QFont>()); } });
-        k.push_back(gridKey<qint16>("BorderStyle", KeyType::Integer, qint16(1), &G::BorderStyle, &G::setBorderStyle));
-        k.push_back(gridKey<bool>("AllowBigSelection", KeyType::Boolean, true, &G::AllowBigSelection, &G::setAllowBigSelection));
-        k.push_back(fieldKey<bool>("Checkboxes", KeyType::Boolean, false, &TesseraPrivate::checkboxes));
-        k.push_back(gridKey<qint16>("AllowUserResizing", KeyType::Integer, qint16(0), &G::AllowUserResizing, &G::setAllowUserResizing));
-        k.push_back(gridKey<qint16>("Appearance", KeyType::Integer, qint16(0), &G::Appearance, &G::setAppearance));
-        k.push_back(gridKey<qint32>("BackColorBkg", KeyType::Long, current, &G::BackColorBkg, &G::setBackColorBkg));
-        k.push_back(gridKey<qint32>("BackColorFixed", KeyType::Long, current, &G::BackColorFixed, &G::setBackColorFixed));
+            [](TesseraPrivate &d, Dimensions &, const QVariant &v) {
+                d.fxgGrid->setFont(v.value<QFont>());
+            } });
+        k.push_back(gridKey<qint16>(
+            "BorderStyle", KeyType::Integer, qint16(1), &G::BorderStyle, &G::setBorderStyle));
+        k.push_back(gridKey<bool>("AllowBigSelection", KeyType::Boolean, true,
+            &G::AllowBigSelection, &G::setAllowBigSelection));
+        k.push_back(
+            fieldKey<bool>("Checkboxes", KeyType::Boolean, false, &TesseraPrivate::checkboxes));
+        k.push_back(gridKey<qint16>("AllowUserResizing", KeyType::Integer, qint16(0),
+            &G::AllowUserResizing, &G::setAllowUserResizing));
+        k.push_back(gridKey<qint16>(
+            "Appearance", KeyType::Integer, qint16(0), &G::Appearance, &G::setAppearance));
+        k.push_back(gridKey<qint32>(
+            "BackColorBkg", KeyType::Long, current, &G::BackColorBkg, &G::setBackColorBkg));
+        k.push_back(gridKey<qint32>(
+            "BackColorFixed", KeyType::Long, current, &G::BackColorFixed, &G::setBackColorFixed));
         k.push_back(Key { "BackColorSel", KeyType::Long, std::nullopt,
             [](const TesseraPrivate &d) { return QVariant(d.backColorSel); },
-            [](TesseraPrivate &d, Dimensions &, const QVariant &v) { d.backColorSel = v.value<qint32>(); } });
+            [](TesseraPrivate &d, Dimensions &, const QVariant &v) {
+                d.backColorSel = v.value<qint32>();
+            } });
         k.push_back(Key { "CellBackColor", KeyType::Long, qint32(0xFFFFFF),
             [](const TesseraPrivate &d) { return QVariant(d.defaultCellBackColor); },
             [](TesseraPrivate &d, Dimensions &, const QVariant &v) {
@@ -130,26 +142,44 @@ const std::vector<Key> &keys()
             [](TesseraPrivate &, Dimensions &dims, const QVariant &v) {
                 dims.fixedRows = v.value<qint16>();
             } });
-        k.push_back(gridKey<qint16>("FocusRect", KeyType::Integer, qint16(1), &G::FocusRect, &G::setFocusRect));
-        k.push_back(gridKey<float>("FontWidth", KeyType::Single, 0.0f, &G::FontWidth, &G::setFontWidth));
-        k.push_back(fieldKey<bool>("LockCells", KeyType::Boolean, false, &TesseraPrivate::lockCells));
-        k.push_back(gridKey<qint32>("ForeColorFixed", KeyType::Long, current, &G::ForeColorFixed, &G::setForeColorFixed));
-        k.push_back(gridKey<qint32>("ForeColorSel", KeyType::Long, current, &G::ForeColorSel, &G::setForeColorSel));
+        k.push_back(gridKey<qint16>(
+            "FocusRect", KeyType::Integer, qint16(1), &G::FocusRect, &G::setFocusRect));
+        k.push_back(
+            gridKey<float>("FontWidth", KeyType::Single, 0.0f, &G::FontWidth, &G::setFontWidth));
+        k.push_back(
+            fieldKey<bool>("LockCells", KeyType::Boolean, false, &TesseraPrivate::lockCells));
+        k.push_back(gridKey<qint32>(
+            "ForeColorFixed", KeyType::Long, current, &G::ForeColorFixed, &G::setForeColorFixed));
+        k.push_back(gridKey<qint32>(
+            "ForeColorSel", KeyType::Long, current, &G::ForeColorSel, &G::setForeColorSel));
         k.push_back(Key { "FormatString", KeyType::String, QString(),
             [](const TesseraPrivate &d) { return QVariant(d.fxgGrid->FormatString()); },
-            [](TesseraPrivate &d, Dimensions &, const QVariant &v) { d.fxgGrid->setFormatString(v.toString()); } });
-        k.push_back(gridKey<qint32>("GridColor", KeyType::Long, current, &G::GridColor, &G::setGridColor));
-        k.push_back(gridKey<qint32>("GridColorFixed", KeyType::Long, current, &G::GridColorFixed, &G::setGridColorFixed));
-        k.push_back(gridKey<qint16>("GridLines", KeyType::Integer, qint16(1), &G::GridLines, &G::setGridLines));
-        k.push_back(gridKey<qint16>("GridLinesFixed", KeyType::Integer, qint16(2), &G::GridLinesFixed, &G::setGridLinesFixed));
-        k.push_back(gridKey<qint16>("GridLineWidth", KeyType::Integer, qint16(1), &G::GridLineWidth, &G::setGridLineWidth));
-        k.push_back(gridKey<qint16>("HighLight", KeyType::Integer, qint16(1), &G::HighLight, &G::setHighLight));
-        k.push_back(gridKey<qint16>("MergeCells", KeyType::Integer, qint16(0), &G::MergeCells, &G::setMergeCells));
-        k.push_back(gridKey<qint16>("MousePointer", KeyType::Integer, qint16(0), &G::MousePointer, &G::setMousePointer));
-        k.push_back(gridKey<qint16>("OLEDropMode", KeyType::Integer, qint16(0), &G::OLEDropMode, &G::setOLEDropMode));
+            [](TesseraPrivate &d, Dimensions &, const QVariant &v) {
+                d.fxgGrid->setFormatString(v.toString());
+            } });
+        k.push_back(
+            gridKey<qint32>("GridColor", KeyType::Long, current, &G::GridColor, &G::setGridColor));
+        k.push_back(gridKey<qint32>(
+            "GridColorFixed", KeyType::Long, current, &G::GridColorFixed, &G::setGridColorFixed));
+        k.push_back(gridKey<qint16>(
+            "GridLines", KeyType::Integer, qint16(1), &G::GridLines, &G::setGridLines));
+        k.push_back(gridKey<qint16>("GridLinesFixed", KeyType::Integer, qint16(2),
+            &G::GridLinesFixed, &G::setGridLinesFixed));
+        k.push_back(gridKey<qint16>(
+            "GridLineWidth", KeyType::Integer, qint16(1), &G::GridLineWidth, &G::setGridLineWidth));
+        k.push_back(gridKey<qint16>(
+            "HighLight", KeyType::Integer, qint16(1), &G::HighLight, &G::setHighLight));
+        k.push_back(gridKey<qint16>(
+            "MergeCells", KeyType::Integer, qint16(0), &G::MergeCells, &G::setMergeCells));
+        k.push_back(gridKey<qint16>(
+            "MousePointer", KeyType::Integer, qint16(0), &G::MousePointer, &G::setMousePointer));
+        k.push_back(gridKey<qint16>(
+            "OLEDropMode", KeyType::Integer, qint16(0), &G::OLEDropMode, &G::setOLEDropMode));
         k.push_back(Key { "RowHeightMin", KeyType::Integer, qint16(0),
             [](const TesseraPrivate &d) { return QVariant(qint16(d.fxgGrid->RowHeightMin())); },
-            [](TesseraPrivate &d, Dimensions &, const QVariant &v) { d.fxgGrid->setRowHeightMin(v.value<qint16>()); } });
+            [](TesseraPrivate &d, Dimensions &, const QVariant &v) {
+                d.fxgGrid->setRowHeightMin(v.value<qint16>());
+            } });
         k.push_back(Key { "Cols", KeyType::Integer, qint16(2),
             [](const TesseraPrivate &d) { return QVariant(qint16(d.fxgGrid->Cols())); },
             [](TesseraPrivate &d, Dimensions &dims, const QVariant &v) {
@@ -160,27 +190,43 @@ const std::vector<Key> &keys()
             [](TesseraPrivate &d, Dimensions &dims, const QVariant &v) {
                 applyCount(*d.fxgGrid, dims.fixedRows, v.value<qint16>(), true);
             } });
-        k.push_back(gridKey<qint16>("ScrollBars", KeyType::Integer, qint16(3), &G::ScrollBars, &G::setScrollBars));
-        k.push_back(gridKey<bool>("ScrollTrack", KeyType::Boolean, false, &G::ScrollTrack, &G::setScrollTrack));
-        k.push_back(gridKey<qint16>("SelectionMode", KeyType::Integer, qint16(0), &G::SelectionMode, &G::setSelectionMode));
+        k.push_back(gridKey<qint16>(
+            "ScrollBars", KeyType::Integer, qint16(3), &G::ScrollBars, &G::setScrollBars));
+        k.push_back(gridKey<bool>(
+            "ScrollTrack", KeyType::Boolean, false, &G::ScrollTrack, &G::setScrollTrack));
+        k.push_back(gridKey<qint16>(
+            "SelectionMode", KeyType::Integer, qint16(0), &G::SelectionMode, &G::setSelectionMode));
         k.push_back(Key { "Sort", KeyType::Integer, qint16(0), {},
-            [](TesseraPrivate &d, Dimensions &, const QVariant &v) { d.fxgGrid->setSort(v.value<qint16>()); },
+            [](TesseraPrivate &d, Dimensions &, const QVariant &v) {
+                d.fxgGrid->setSort(v.value<qint16>());
+            },
             false });
-        k.push_back(gridKey<qint16>("TextStyle", KeyType::Integer, qint16(0), &G::TextStyle, &G::setTextStyle));
-        k.push_back(gridKey<qint16>("TextStyleFixed", KeyType::Integer, qint16(0), &G::TextStyleFixed, &G::setTextStyleFixed));
-        k.push_back(gridKey<bool>("WordWrap", KeyType::Boolean, false, &G::WordWrap, &G::setWordWrap));
-        k.push_back(gridKey<qint16>("FillStyle", KeyType::Integer, qint16(0), &G::FillStyle, &G::setFillStyle));
-        k.push_back(gridKey<qint16>("PictureType", KeyType::Integer, qint16(0), &G::PictureType, &G::setPictureType));
+        k.push_back(gridKey<qint16>(
+            "TextStyle", KeyType::Integer, qint16(0), &G::TextStyle, &G::setTextStyle));
+        k.push_back(gridKey<qint16>("TextStyleFixed", KeyType::Integer, qint16(0),
+            &G::TextStyleFixed, &G::setTextStyleFixed));
+        k.push_back(
+            gridKey<bool>("WordWrap", KeyType::Boolean, false, &G::WordWrap, &G::setWordWrap));
+        k.push_back(gridKey<qint16>(
+            "FillStyle", KeyType::Integer, qint16(0), &G::FillStyle, &G::setFillStyle));
+        k.push_back(gridKey<qint16>(
+            "PictureType", KeyType::Integer, qint16(0), &G::PictureType, &G::setPictureType));
         k.push_back(gridKey<bool>("Redraw", KeyType::Boolean, true, &G::Redraw, &G::setRedraw));
-        k.push_back(gridKey<bool>("RightToLeft", KeyType::Boolean, false, &G::RightToLeft, &G::setRightToLeft));
+        k.push_back(gridKey<bool>(
+            "RightToLeft", KeyType::Boolean, false, &G::RightToLeft, &G::setRightToLeft));
         // Applied through the control's own members, which number the cells.
         k.push_back(Key { "AutoNumberRows", KeyType::Boolean, false,
             [](const TesseraPrivate &d) { return QVariant(d.autoNumberRows); },
-            [](TesseraPrivate &d, Dimensions &, const QVariant &v) { d.q->setAutoNumberRows(v.toBool()); } });
+            [](TesseraPrivate &d, Dimensions &, const QVariant &v) {
+                d.q->setAutoNumberRows(v.toBool());
+            } });
         k.push_back(Key { "AutoNumberCols", KeyType::Boolean, false,
             [](const TesseraPrivate &d) { return QVariant(d.autoNumberCols); },
-            [](TesseraPrivate &d, Dimensions &, const QVariant &v) { d.q->setAutoNumberCols(v.toBool()); } });
-        k.push_back(fieldKey<float>("AllCellFontSize", KeyType::Single, 0.0f, &TesseraPrivate::allCellFontSize));
+            [](TesseraPrivate &d, Dimensions &, const QVariant &v) {
+                d.q->setAutoNumberCols(v.toBool());
+            } });
+        k.push_back(fieldKey<float>(
+            "AllCellFontSize", KeyType::Single, 0.0f, &TesseraPrivate::allCellFontSize));
         return k;
     }();
     return table;
@@ -206,7 +252,7 @@ void Tessera::ReadProperties(PropertyBag &bag)
     }
     d->colDefs.emplace(1);
     d->rowTags.emplace(1);
-    setEnabled(d->site->UserMode() ? d->enabled : true);
+    QWidget::setEnabled(d->site->UserMode() ? d->enabled : true);
 }
 
 void Tessera::WriteProperties(PropertyBag &bag) const

@@ -27,7 +27,6 @@ public:
 private:
     QImage m_image;
     qint32 m_left = 0, m_top = 0; // as set, exactly
-
 };
 
 } // namespace tessera

@@ -10,11 +10,14 @@
 #include <tessera/Tessera.h>
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
 
+#include <array>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace tessera {
@@ -49,7 +52,8 @@ public:
     bool autoNumberCols = false;
     bool lockCells = false;
     bool enabled = true;
-    qint16 curRow = 0, curCol = 0;
+    // Long, not the original Integer: a million-row grid has rows past 32,767.
+    qint32 curRow = 0, curCol = 0;
     float allCellFontSize = 0;
     // Arrays the original allocated on demand: empty optional = unallocated; slot 0 is unused.
     std::optional<std::vector<eColDefsX>> colDefs;
@@ -69,6 +73,7 @@ public:
     QString filterText;
     clsEvents *HookEvent = nullptr;
     bool layoutSuspended = false;
+    qint32 hwnd = 0; // the control's own window id, given on first read
 
     // --- Lifecycle bookkeeping ---
     bool loading = false; // ReadProperties runs: no notices
@@ -84,6 +89,74 @@ public:
 
     // The property-changed notice: the control's signal and the host site's hook.
     void notify(const QString &name);
+
+    // The one shape of a pass-through write: the value goes to the grid, then the notice with
+    // the member's name. A grid enumeration arrives as a Long; one the grid's 16-bit setting
+    // cannot hold is refused as the grid refuses a bad value (380).
+    template<class T, class V> void passThrough(void (FlexGrid::*set)(T), V value, const char *name)
+    {
+        (fxgGrid->*set)(gridValue<T>(value));
+        notify(QLatin1String(name));
+    }
+    template<class T, class V> static T gridValue(V value)
+    {
+        if constexpr (std::is_same_v<T, qint16> && !std::is_same_v<V, qint16>) {
+            if (value < -32768 || value > 32767)
+                throw Error(flexErrInvalidPropertyValue, QStringLiteral("Invalid property value"));
+            return qint16(value);
+        } else {
+            return T(value);
+        }
+    }
+
+    // --- Cell tracking (src/interaction/cell_tracking.cpp) ---
+    void GridEnterCell();
+    void GridLeaveCell();
+    void CommitCellChange();
+    void FormatCurrentCell();
+    void CheckRequiredFields();
+    // Raises CellValueChanged for a text change of (curRow, curCol): slots may change the
+    // row, column and previous text, which the tracking then keeps.
+    void raiseTextChanged();
+    // The definition searched by Index (what acts on one grid column), or null.
+    const eColDefsX *definitionOf(qint64 gridCol) const;
+    // Timer1 is switched on by every cell entered: rather than restarting it each time (a cost
+    // per cursor move), the time of the last entry is kept and the tick waits out the rest.
+    void switchOnTimer1();
+    void timer1Tick();
+    QElapsedTimer lastCellEntered;
+    // Leaving a formatted cell formats it again: the texts seen lately and what they format to,
+    // so a cursor going over cells already formatted costs a look-up, not a Format.
+    struct FormatMemo {
+        QString format, text, result;
+        int localeGeneration = -1;
+    };
+    std::array<FormatMemo, 64> formatMemo;
+    QString formatCached(const QString &text, const QString &format);
+    // Set while the control itself moves the grid's cursor: the grid's enter and leave events
+    // are the control's own doing then, and reach neither the tracking nor the host.
+    bool movingCursor = false;
+
+    // --- Event relay (src/interaction/event_relay.cpp) ---
+    void connectGridEvents();
+    // The control's focus entry and exit (the focus entering or leaving any of its widgets).
+    void enterFocus();
+    void exitFocus();
+
+    // --- Typing into cells (src/interaction/in_cell_editor.cpp) ---
+    void gridClick();
+    void gridKeyDown(qint16 &keyCode, qint16 &shift);
+    void gridKeyPress(qint16 &keyAscii);
+    // Toggles a check mark and reports it (0 unchecked, -1 checked, before and after).
+    void toggleCheckMark(qint32 row, qint32 col);
+    // The column of the grid's cursor has a definition that is not Editable.
+    bool CurrentColIsReadOnly() const;
+    // Commit of a typed cell by Enter, Backspace or the editor: FormatCurrentCell, ValidateCell,
+    // CellValueChanged.
+    void settleTyping();
+    // Enter's move down: the next row, the first scrollable column, the tracking as on entry.
+    // False on the last row.
+    bool moveDown();
 
     // The definition in slot `position` of the table, or null beyond its upper bound (or while
     // it is unallocated). Slot 0 holds the empty record.

@@ -259,26 +259,34 @@ void tst_CellWriter::hostileInput_data()
     QTest::addColumn<int>("error"); // 0: skipped, nothing raised
     const qint32 kMax = INT32_MAX, kMin = INT32_MIN;
     auto row = [](const char *name, Action a, int error) { QTest::newRow(name) << a << error; };
-    row("TextMatrix get, row outside", [](Tessera &t) { t.TextMatrix(6, Plain); },
+    row(
+        "TextMatrix get, row outside", [](Tessera &t) { t.TextMatrix(6, Plain); },
         flexErrSubscript);
-    row("TextMatrix get, row max", [=](Tessera &t) { t.TextMatrix(kMax, Plain); },
+    row(
+        "TextMatrix get, row max", [=](Tessera &t) { t.TextMatrix(kMax, Plain); },
         flexErrSubscript);
-    row("TextMatrix get, row min", [=](Tessera &t) { t.TextMatrix(kMin, 0); }, flexErrSubscript);
-    row("TextMatrix get, col max", [=](Tessera &t) { t.TextMatrix(1, kMax); },
+    row(
+        "TextMatrix get, row min", [=](Tessera &t) { t.TextMatrix(kMin, 0); }, flexErrSubscript);
+    row(
+        "TextMatrix get, col max", [=](Tessera &t) { t.TextMatrix(1, kMax); },
         errSubscriptOutOfRange);
-    row("TextMatrix get, col min", [=](Tessera &t) { t.TextMatrix(1, kMin); },
+    row(
+        "TextMatrix get, col min", [=](Tessera &t) { t.TextMatrix(1, kMin); },
         errSubscriptOutOfRange);
     for (int w = 0; w < 4; ++w) {
         const Writer writer = kWriters[w];
         using Cell = std::pair<qint32, qint32>;
         for (auto [r, c] : { Cell { kMax, Plain }, Cell { kMin, CheckMarks }, Cell { 2, kMax },
                  Cell { -1, Arrows }, Cell { 6, Formatted } })
-            QTest::newRow(qPrintable(QStringLiteral("%1(%2, %3)").arg(writerNames[w]).arg(r).arg(c)))
+            QTest::newRow(
+                qPrintable(QStringLiteral("%1(%2, %3)").arg(writerNames[w]).arg(r).arg(c)))
                 << Action([=](Tessera &t) { (t.*writer)(r, c, QStringLiteral("5")); }) << 0;
     }
-    row("TextArray set max", [=](Tessera &t) { t.setTextArray(kMax, QStringLiteral("x")); },
+    row(
+        "TextArray set max", [=](Tessera &t) { t.setTextArray(kMax, QStringLiteral("x")); },
         flexErrSubscript);
-    row("TextArray set min", [=](Tessera &t) { t.setTextArray(kMin, QStringLiteral("x")); },
+    row(
+        "TextArray set min", [=](Tessera &t) { t.setTextArray(kMin, QStringLiteral("x")); },
         flexErrSubscript);
 }
 

@@ -237,9 +237,9 @@ void tst_ControlCore::emptyBagGivesDefaults()
     // Saved again, only the nine colours are stored: everything else is at its default.
     PropertyBag saved;
     control.WriteProperties(saved);
-    QCOMPARE(saved.Names(), (QStringList { "BackColor", "ForeColor", "BackColorBkg",
-                                "BackColorFixed", "BackColorSel", "ForeColorFixed",
-                                "ForeColorSel", "GridColor", "GridColorFixed" }));
+    QCOMPARE(saved.Names(),
+        (QStringList { "BackColor", "ForeColor", "BackColorBkg", "BackColorFixed", "BackColorSel",
+            "ForeColorFixed", "ForeColorSel", "GridColor", "GridColorFixed" }));
     QCOMPARE(saved.Names().size(), colourKeys.size());
 }
 
@@ -327,24 +327,23 @@ void tst_ControlCore::hostileBags_data()
     QTest::addColumn<int>("loadError"); // from PropertyBag::Load, 0 when it loads
     QTest::addColumn<int>("readError"); // from ReadProperties, 0 when it runs to its end
     QTest::addColumn<int>("gridRows"); // what the grid holds afterwards
-    QTest::newRow("truncated line") << "Rows = Integer 5\nCols = Inte" << int(errInvalidFileFormat)
-                                    << 0 << 2;
-    QTest::newRow("unterminated text") << "FormatString = String \"<A|B" << int(errInvalidFileFormat)
-                                       << 0 << 2;
+    QTest::newRow("truncated line")
+        << "Rows = Integer 5\nCols = Inte" << int(errInvalidFileFormat) << 0 << 2;
+    QTest::newRow("unterminated text")
+        << "FormatString = String \"<A|B" << int(errInvalidFileFormat) << 0 << 2;
     QTest::newRow("unknown keys are ignored")
         << "Wibble = Long 5\nRows = Integer 6\nZorg = String \"x\"" << 0 << 0 << 6;
-    QTest::newRow("text for a number") << "Rows = String \"many\"" << 0 << int(errTypeMismatch)
-                                       << 2;
+    QTest::newRow("text for a number")
+        << "Rows = String \"many\"" << 0 << int(errTypeMismatch) << 2;
     QTest::newRow("numeric text for a number") << "Rows = String \"4\"" << 0 << 0 << 4;
     QTest::newRow("number past Integer") << "Rows = Long 70000" << 0 << int(errOverflow) << 2;
-    QTest::newRow("text for a font") << "Font = String \"Arial\"" << 0 << int(errTypeMismatch)
-                                     << 2;
-    QTest::newRow("text for a Boolean") << "Enabled = String \"perhaps\"" << 0
-                                        << int(errTypeMismatch) << 2;
-    QTest::newRow("fixed rows past rows") << "FixedRows = Integer 5\nRows = Integer 3" << 0
-                                          << int(flexErrFixedCount) << 3;
-    QTest::newRow("negative rows") << "Rows = Integer -4" << 0
-                                   << int(flexErrInvalidPropertyValue) << 2;
+    QTest::newRow("text for a font") << "Font = String \"Arial\"" << 0 << int(errTypeMismatch) << 2;
+    QTest::newRow("text for a Boolean")
+        << "Enabled = String \"perhaps\"" << 0 << int(errTypeMismatch) << 2;
+    QTest::newRow("fixed rows past rows")
+        << "FixedRows = Integer 5\nRows = Integer 3" << 0 << int(flexErrFixedCount) << 3;
+    QTest::newRow("negative rows")
+        << "Rows = Integer -4" << 0 << int(flexErrInvalidPropertyValue) << 2;
 }
 
 void tst_ControlCore::hostileBags()

@@ -89,8 +89,8 @@ void tst_ControlScreenshot::screenshot()
     QVERIFY2(img.save(path), qPrintable(path));
 
     auto box = [&](int r, int c) {
-        const QPoint tl = QPoint(toPixels(grid.ColPos(c)), toPixels(grid.RowPos(r)))
-            - grid.viewport()->pos();
+        const QPoint tl
+            = QPoint(toPixels(grid.ColPos(c)), toPixels(grid.RowPos(r))) - grid.viewport()->pos();
         return QRect(tl.x() + 2, tl.y() + 2, toPixels(grid.ColWidth(c)) - 5,
             toPixels(grid.RowHeight(r)) - 5);
     };
@@ -98,8 +98,10 @@ void tst_ControlScreenshot::screenshot()
     auto greenish = [](QColor c) { return c.green() > 100 && c.red() < 80 && c.blue() < 80; };
     auto reddish = [](QColor c) { return c.red() > 180 && c.green() < 80 && c.blue() < 80; };
     // Checked boxes carry more ink than empty ones.
-    const int checked = countPixels(img, box(1, 2), dark), empty = countPixels(img, box(2, 2), dark);
-    QVERIFY2(empty > 5 && checked > empty, qPrintable(QStringLiteral("%1 %2").arg(checked).arg(empty)));
+    const int checked = countPixels(img, box(1, 2), dark),
+              empty = countPixels(img, box(2, 2), dark);
+    QVERIFY2(
+        empty > 5 && checked > empty, qPrintable(QStringLiteral("%1 %2").arg(checked).arg(empty)));
     QCOMPARE(countPixels(img, box(5, 2), dark), checked); // "1" is true
     QCOMPARE(countPixels(img, box(6, 2), dark), empty); // "abc" is not
     QVERIFY(countPixels(img, box(1, 4), greenish) > 5); // up, green

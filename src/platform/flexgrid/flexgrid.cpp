@@ -2,6 +2,8 @@
 // FormatString), rows as items, sorting, record-set binding and host-container placement.
 #include "flexgrid_p.h"
 
+#include <tessera/Recordset.h>
+
 #include <QAtomicInt>
 #include <QFontMetrics>
 #include <QScrollBar>
@@ -196,7 +198,7 @@ void FlexGrid::setTextMatrix(qint32 row, qint32 col, const QString &text)
 {
     d->checkCell(row, col);
     d->model.setText(row, col, text);
-    d->update();
+    d->updateCells({ row, col, row, col });
 }
 
 QString FlexGrid::Text() const
@@ -214,7 +216,7 @@ void FlexGrid::setText(const QString &text)
     for (int r = range.row1; r <= range.row2; ++r)
         for (int c = range.col1; c <= range.col2; ++c)
             d->model.setText(r, c, text);
-    d->update();
+    d->updateCells(range);
 }
 
 QString FlexGrid::TextArray(qint32 index) const
@@ -230,8 +232,9 @@ void FlexGrid::setTextArray(qint32 index, const QString &text)
     const qint64 cols = d->model.cols();
     if (index < 0 || cols == 0 || index >= qint64(d->model.rows()) * cols)
         throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
-    d->model.setText(int(index / cols), int(index % cols), text);
-    d->update();
+    const int row = int(index / cols), col = int(index % cols);
+    d->model.setText(row, col, text);
+    d->updateCells({ row, col, row, col });
 }
 
 QString FlexGrid::Clip() const
@@ -400,12 +403,20 @@ void FlexGrid::Clear()
 
 void FlexGrid::Refresh()
 {
-    // A repaint; rows follow the bound view only when its records or their order changed.
-    if (d->dataSource && d->model.syncBinding()) {
+    // What the grid changed itself is already being repainted; rows follow the bound view only
+    // when its records or their order changed, and a change of the records' values (made
+    // through the record set) repaints everything.
+    if (!d->dataSource)
+        return;
+    if (d->model.syncBinding()) {
         d->clampCursor();
         d->layoutChanged();
     }
-    d->update();
+    const quint64 stamp = d->dataSource->ChangeStamp();
+    if (stamp != d->paintedStamp) {
+        d->paintedStamp = stamp;
+        d->update();
+    }
 }
 
 void FlexGrid::setSort(qint16 sortCode)

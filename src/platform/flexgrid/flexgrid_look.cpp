@@ -116,6 +116,65 @@ void FlexGridPrivate::update()
     q->viewport()->update();
 }
 
+void FlexGridPrivate::updateCells(const CellRange &range)
+{
+    // A whole repaint is coming anyway; merged cells may spread a change past the range.
+    if (!redraw || updatePending)
+        return;
+    if (mergeCells != 0 || changedCells.size() >= 16) {
+        changedCells.clear();
+        update();
+        return;
+    }
+    changedCells.push_back(range);
+    if (!cellFlushQueued) {
+        cellFlushQueued = true;
+        QMetaObject::invokeMethod(
+            q, [this] { flushCellUpdates(); }, Qt::QueuedConnection);
+    }
+}
+
+void FlexGridPrivate::flushCellUpdates()
+{
+    cellFlushQueued = false;
+    std::vector<CellRange> ranges;
+    ranges.swap(changedCells);
+    if (!redraw || updatePending)
+        return;
+    for (const CellRange &range : ranges) {
+        const QRect rect = visibleRect(range);
+        if (!rect.isEmpty())
+            q->viewport()->update(rect);
+    }
+}
+
+QRect FlexGridPrivate::visibleRect(const CellRange &range) const
+{
+    const int rows = model.rows(), cols = model.cols();
+    if (rows == 0 || cols == 0)
+        return {};
+    const int lastRow = lastVisibleRow(), lastCol = lastVisibleCol();
+    // The range's part among the frozen and among the scrolled rows (and columns).
+    auto pieces = [](int first, int last, int fixed, int scrollFirst, int scrollLast) {
+        std::vector<std::pair<int, int>> out;
+        if (first < fixed)
+            out.emplace_back(first, std::min(last, fixed - 1));
+        const int a = std::max(first, scrollFirst), b = std::min(last, scrollLast);
+        if (a <= b)
+            out.emplace_back(a, b);
+        return out;
+    };
+    QRect united;
+    for (const auto &[r1, r2] : pieces(range.row1, range.row2, fixedRows, topRow, lastRow)) {
+        for (const auto &[c1, c2] : pieces(range.col1, range.col2, fixedCols, leftCol, lastCol)) {
+            QRect rect = rangeRect(CellRange { r1, c1, r2, c2 });
+            rect.moveLeft(mirrorX(rect.x(), rect.width()));
+            united |= rect;
+        }
+    }
+    return united & q->viewport()->rect();
+}
+
 void FlexGridPrivate::applyFrame()
 {
     if (borderStyle == 0)

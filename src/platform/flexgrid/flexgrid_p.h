@@ -81,6 +81,7 @@ public:
     QHash<qint32, bool> containerSettings;
     qint32 hwnd = 0;
     RecordsetPtr dataSource;
+    quint64 paintedStamp = 0; // the record set's change stamp as last repainted
     DataBindingCollection dataBindings;
 
     // Mouse interaction in progress.
@@ -180,8 +181,16 @@ public:
     void applyFrame();
     void applyScrollBarPolicy();
     void applyCursorShape();
+    // Repaints. update() asks for the whole viewport; updateCells() collects the cells that
+    // changed until the event loop comes round, then asks for just the pixels they cover.
     void update();
     bool updatePending = false;
+    void updateCells(const CellRange &range);
+    void flushCellUpdates();
+    std::vector<CellRange> changedCells;
+    bool cellFlushQueued = false;
+    // What of a cell range shows in the viewport, as one rectangle (mirrored); empty if none.
+    QRect visibleRect(const CellRange &range) const;
     void layoutChanged(); // sizes changed: scroll bars, clamps, repaint
 
     // Fires a signal unless the grid is being destroyed.

@@ -303,6 +303,11 @@ void FlexGrid::paintEvent(QPaintEvent *event)
         = { { 0, d->fixedRows - 1, 0, fh }, { d->topRow, lastRow, fh, all.height() } };
     const Span colSpans[2]
         = { { 0, d->fixedCols - 1, 0, fw }, { d->leftCol, lastCol, fw, all.width() } };
+    // Only the cells the exposed rectangle touches (a cursor move exposes a few).
+    const QRect exposed = event->rect();
+    const int exposedLeft = d->mirrorX(exposed.x(), exposed.width());
+    const int rowLo = d->rowAtY(exposed.top()), rowHi = d->rowAtY(exposed.bottom());
+    const int colLo = d->colAtX(exposedLeft), colHi = d->colAtX(exposedLeft + exposed.width() - 1);
 
     // Scrolling cells first, frozen cells over them.
     for (int ri = 1; ri >= 0; --ri) {
@@ -324,8 +329,12 @@ void FlexGrid::paintEvent(QPaintEvent *event)
                         return true;
                 return false;
             };
-            for (int r = rs.first; r <= rs.last; ++r) {
-                for (int c = cs.first; c <= cs.last; ++c) {
+            const int r1 = std::max(rs.first, rowLo),
+                      r2 = rowHi < 0 ? rs.last : std::min(rs.last, rowHi);
+            const int c1 = std::max(cs.first, colLo),
+                      c2 = colHi < 0 ? cs.last : std::min(cs.last, colHi);
+            for (int r = r1; r <= r2; ++r) {
+                for (int c = c1; c <= c2; ++c) {
                     CellRange range { r, c, r, c };
                     if (d->mergeCells != 0) {
                         if (inDrawn(r, c))

@@ -46,19 +46,23 @@ void FlexGridPrivate::moveTo(int r, int c, int rs, int cs)
     const bool selChanged = cellChanged || rs != rowSel || cs != colSel;
     if (!selChanged)
         return;
+    // What was highlighted and what will be: only those cells need painting.
+    const CellRange before = shownSelection();
     if (cellChanged) {
         Q_EMIT q->LeaveCell();
         row = r;
         col = c;
         rowSel = rs;
         colSel = cs;
-        update();
+        updateCells(before);
+        updateCells(shownSelection());
         Q_EMIT q->EnterCell();
         Q_EMIT q->RowColChange();
     } else {
         rowSel = rs;
         colSel = cs;
-        update();
+        updateCells(before);
+        updateCells(shownSelection());
     }
     Q_EMIT q->SelChange();
 }

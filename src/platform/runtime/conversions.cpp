@@ -546,10 +546,20 @@ using namespace detail;
 // ---- public conversions
 // ---------------------------------------------------------------------------
 
+namespace {
+int localeGeneration = 0;
+} // namespace
+
 void setUserLocale(const QLocale &locale)
 {
     LocaleInfo &info = detail::currentInfo();
     info = detail::makeInfo(locale);
+    ++localeGeneration;
+}
+
+int userLocaleGeneration()
+{
+    return localeGeneration;
 }
 
 QLocale userLocale()

@@ -1,0 +1,275 @@
+// Cell tracking: entering and leaving cells (GridEnterCell, GridLeaveCell), committing and
+// formatting the current cell, the required-field check, the deferred EnterCell of Timer1, and
+// the members that move the cursor or silence the tracking (Row, Col, NoRaise, SuspendLayout).
+//
+// Flow of a move: the grid's LeaveCell runs GridLeaveCell (commit, ValidateCell,
+// CellValueChanged, LeaveCell); its EnterCell runs GridEnterCell (remember the cell and its text,
+// start Timer1); its SelChange runs CheckRequiredFields; 100 ms later Timer1 raises EnterCell.
+// Errors of the grid inside these routines are skipped; a column without a definition is a
+// plain, editable, optional column.
+#include "tessera_p.h"
+
+#include <tessera/Runtime.h>
+
+#include <QScopedValueRollback>
+
+namespace tessera {
+
+const eColDefsX *TesseraPrivate::definitionOf(qint64 gridCol) const
+{
+    if (!colDefs)
+        return nullptr;
+    for (size_t i = 1; i < colDefs->size(); ++i)
+        if ((*colDefs)[i].Index == gridCol)
+            return &(*colDefs)[i];
+    return nullptr;
+}
+
+void TesseraPrivate::raiseTextChanged()
+{
+    QVariant row = curRow, col = curCol, previous = enteredCellText;
+    QVariant actual;
+    skipOnError([&] { actual = fxgGrid->TextMatrix(curRow, curCol); });
+    Q_EMIT q->CellValueChanged(row, col, previous, actual);
+    // The first three are the tracking's own fields, passed by reference.
+    skipOnError([&] {
+        curRow = CLng(row);
+        curCol = CLng(col);
+    });
+    enteredCellText = previous.toString();
+}
+
+void TesseraPrivate::GridEnterCell()
+{
+    if (layoutSuspended)
+        return;
+    FlexGrid &g = *fxgGrid;
+    const qint32 r = g.Row(), c = g.Col();
+    const bool headerRowZero = r == 0 && g.FixedRows() == 0;
+    if ((r == curRow && c == curCol) || headerRowZero) {
+        if (headerRowZero) {
+            // Row 0 acts as a header here: it is painted as one, and the user may not stay.
+            const QSignalBlocker quiet(&g);
+            for (qint32 i = 1; i < g.Cols(); ++i) {
+                skipOnError([&] {
+                    g.setCol(i);
+                    g.setColSel(i);
+                    g.setCellForeColor(g.ForeColor());
+                    g.setCellBackColor(g.BackColorFixed());
+                });
+            }
+            skipOnError([&] {
+                g.setCol(1);
+                g.setCellBackColor(g.BackColorFixed());
+            });
+            Picture1->setFocus(Qt::OtherFocusReason);
+        }
+        return;
+    }
+    savedCellBackColor = defaultCellBackColor;
+    curRow = r;
+    curCol = c;
+    if (g.SelectionMode() == 1) {
+        curCol = 0;
+        const QSignalBlocker quiet(&g);
+        skipOnError([&] {
+            g.setCol(0);
+            g.setColSel(g.Cols() - 1);
+        });
+    }
+    skipOnError([&] { enteredCellText = g.TextMatrix(r, c); });
+    if (r > g.FixedRows() - 1)
+        g.Refresh();
+    if (validatePending) {
+        validatePending = false;
+        Q_EMIT q->ValidateCell();
+    }
+    switchOnTimer1();
+    validatePending = false;
+}
+
+void TesseraPrivate::switchOnTimer1()
+{
+    lastCellEntered.start();
+    if (!Timer1->isActive())
+        Timer1->start(100);
+}
+
+void TesseraPrivate::timer1Tick()
+{
+    const qint64 waited = lastCellEntered.elapsed();
+    if (waited < 100) {
+        Timer1->start(int(100 - waited)); // the cursor moved on since: EnterCell waits for it
+        return;
+    }
+    Timer1->stop();
+    Timer1->setInterval(100);
+    Q_EMIT q->EnterCell();
+}
+
+void TesseraPrivate::GridLeaveCell()
+{
+    if (layoutSuspended)
+        return;
+    FlexGrid &g = *fxgGrid;
+    if (g.SelectionMode() != 0)
+        return;
+    const qint32 r = g.Row();
+    if (!g.Visible() && r > g.FixedRows())
+        return;
+    skipOnError([&] {
+        g.setCellBackColor(r >= g.FixedRows() && r > 0 ? defaultCellBackColor : g.BackColorFixed());
+    });
+    g.Refresh();
+    CommitCellChange();
+    if (validatePending) {
+        validatePending = false;
+        Q_EMIT q->ValidateCell();
+        raiseTextChanged();
+    }
+    Q_EMIT q->LeaveCell();
+}
+
+void TesseraPrivate::CommitCellChange()
+{
+    skipOnError([&] {
+        const eColDefsX *def = slot(curCol);
+        if (def && def->CheckBox)
+            return; // check marks report their own changes
+        FormatCurrentCell();
+        const QString now = fxgGrid->TextMatrix(curRow, curCol);
+        if (now == enteredCellText)
+            return;
+        if (noRaise) {
+            enteredCellText = now;
+            return;
+        }
+        raiseTextChanged();
+        enteredCellText = fxgGrid->TextMatrix(curRow, curCol); // the host may have written it
+    });
+}
+
+QString TesseraPrivate::formatCached(const QString &text, const QString &format)
+{
+    FormatMemo &m = formatMemo[(qHash(text) ^ qHash(format)) % formatMemo.size()];
+    const int generation = userLocaleGeneration();
+    if (m.localeGeneration != generation || m.text != text || m.format != format)
+        m = FormatMemo { format, text, Format(text, format), generation };
+    return m.result;
+}
+
+void TesseraPrivate::FormatCurrentCell()
+{
+    skipOnError([&] {
+        FlexGrid &g = *fxgGrid;
+        const eColDefsX *def = slot(curCol);
+        if (!def || curCol >= g.Cols() - 1 || def->ColorBySigned || def->TextFormat.isEmpty())
+            return;
+        const QString &fmt = def->TextFormat;
+        const QString text = g.TextMatrix(curRow, curCol);
+        QString s;
+        double value = 0;
+        if (text.trimmed().isEmpty() && fmt.contains(QLatin1Char('0'))) {
+            s = Format(0, fmt);
+        } else if (!fmt.contains(QLatin1Char('%'))) {
+            s = NumericValue(text, value) ? formatCached(text, fmt) : Format(0, fmt);
+        } else {
+            // A percent format shows hundredths: "25%" is a quarter.
+            const QString bare = QString(text).remove(QLatin1Char('%'));
+            s = NumericValue(bare, value) ? Format(value / 100, fmt) : Format(0, fmt);
+        }
+        if (s != text)
+            g.setTextMatrix(curRow, curCol, s);
+    });
+}
+
+void TesseraPrivate::CheckRequiredFields()
+{
+    FlexGrid &g = *fxgGrid;
+    skipOnError([&] {
+        while (g.Row() > 1 && colDefs) {
+            const qint32 above = g.Row() - 1;
+            bool missing = false;
+            for (size_t i = 1; i < colDefs->size() && !missing; ++i) {
+                const eColDefsX &def = (*colDefs)[i];
+                if (!def.Required || def.Hide)
+                    continue;
+                skipOnError([&] { missing = q->TextMatrix(above, def.Index).trimmed().isEmpty(); });
+            }
+            if (!missing)
+                break;
+            // An internal move: the host sees the cursor where this check leaves it.
+            const QSignalBlocker quiet(&g);
+            g.setRow(above);
+            curRow = g.Row();
+            curCol = g.Col();
+            enteredCellText = g.TextMatrix(curRow, curCol);
+        }
+    });
+    skipOnError([&] {
+        if (!g.RowIsVisible(g.Row()))
+            g.setTopRow(g.Row());
+    });
+}
+
+// --- Members that move the cursor or tune the tracking ------------------------------------------
+
+qint32 Tessera::Col() const
+{
+    return d->fxgGrid->Col();
+}
+
+void Tessera::setCol(qint32 col)
+{
+    d->GridLeaveCell();
+    {
+        // The grid's own enter and leave events would run the tracking a second time.
+        const QScopedValueRollback moving(d->movingCursor, true);
+        d->fxgGrid->setCol(col);
+    }
+    d->GridEnterCell();
+    d->curCol = col;
+    skipOnError([&] { d->enteredCellText = d->fxgGrid->TextMatrix(d->fxgGrid->Row(), col); });
+    d->notify(QStringLiteral("Col"));
+}
+
+qint32 Tessera::Row() const
+{
+    return d->fxgGrid->Row();
+}
+
+void Tessera::setRow(qint32 row)
+{
+    d->GridLeaveCell();
+    {
+        const QScopedValueRollback moving(d->movingCursor, true);
+        d->fxgGrid->setRow(row);
+    }
+    d->GridEnterCell();
+    d->curRow = row;
+    skipOnError([&] { d->enteredCellText = d->fxgGrid->TextMatrix(row, d->fxgGrid->Col()); });
+    d->notify(QStringLiteral("Row"));
+}
+
+bool Tessera::NoRaise() const
+{
+    return d->noRaise;
+}
+
+void Tessera::setNoRaise(bool noRaise)
+{
+    d->noRaise = noRaise;
+    d->notify(QStringLiteral("NoRaise"));
+}
+
+void Tessera::SuspendLayout()
+{
+    d->layoutSuspended = true;
+}
+
+void Tessera::ResumeLayout()
+{
+    d->layoutSuspended = false;
+}
+
+} // namespace tessera
