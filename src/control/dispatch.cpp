@@ -113,8 +113,8 @@ void checkCount(const QVariantList &args, qsizetype expected)
 {
     if (args.size() < expected)
         throw Error(errArgumentNotOptional);
-    // The classic runtime's own number for this (450) is not one callers test for; the count
-    // is what is wrong, so it is the missing-argument error.
+    // The classic runtime reports 450 here, a number callers are not given; the count is what
+    // is wrong, so the missing-argument error stands in for it.
     if (args.size() > expected)
         throw Error(errArgumentNotOptional, QStringLiteral("Wrong number of arguments"));
 }
