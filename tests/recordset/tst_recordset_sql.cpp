@@ -81,7 +81,7 @@ void TestRecordsetSql::openByUrlAndPath()
         QCOMPARE(rs.FieldName(i), names[i]);
     QCOMPARE(rs.FieldType(2), adInteger);
     QCOMPARE(rs.FieldType(3), adDouble);
-    QCOMPARE(rs.FieldType(4), adVarBinary);
+    QCOMPARE(rs.FieldType(4), adLongVarBinary);
     QCOMPARE(rs.FieldType(5), adBoolean);
     // An INTEGER column holding a value beyond 32 bits is widened rather than refused.
     QCOMPARE(rs.FieldType(6), adBigInt);
