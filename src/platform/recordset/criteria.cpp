@@ -373,6 +373,8 @@ private:
             n.number = number(lit, c, ok);
             if (ok && c.def.type == adBoolean)
                 n.number = n.number != 0 ? 1 : 0;
+            if (ok && c.def.type == adSingle && std::isfinite(float(n.number)))
+                n.number = double(float(n.number)); // as a single holds it
             if (ok && c.kind == Kind::Currency)
                 n.number = std::nearbyint(n.number * 10000.0);
             if (ok && c.kind == Kind::Int && c.def.type != adBoolean

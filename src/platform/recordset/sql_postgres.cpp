@@ -286,7 +286,7 @@ public:
         , cursor(incremental)
     {
         const QVariant h = conn->db().driver()->handle();
-        if (qstrcmp(h.typeName(), "PGconn*") != 0)
+        if (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0)
             raise(adErrInvalidSource, QStringLiteral("The PostgreSQL driver gives no handle."));
         pg = *static_cast<PGconn *const *>(h.constData());
         command("SET TIME ZONE 'UTC'; SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'postgres';"

@@ -56,11 +56,15 @@ bool fieldFor(const QString &declared, FieldDef &d)
         d.type = adInteger;
     else if (base == QLatin1String("DATE"))
         d.type = adDBDate;
-    else if (base == QLatin1String("TIME"))
+    else if (base == QLatin1String("TIME")) {
         d.type = adDBTime;
-    else if (base == QLatin1String("DATETIME") || base == QLatin1String("TIMESTAMP"))
+        d.precision = 15;
+        d.scale = 6;
+    } else if (base == QLatin1String("DATETIME") || base == QLatin1String("TIMESTAMP")) {
         d.type = adDBTimeStamp;
-    else if (base == QLatin1String("UUID") || base == QLatin1String("GUID")
+        d.precision = 26;
+        d.scale = 6;
+    } else if (base == QLatin1String("UUID") || base == QLatin1String("GUID")
         || base == QLatin1String("UNIQUEIDENTIFIER"))
         d.type = adGUID;
     else if (base == QLatin1String("MONEY") || base == QLatin1String("CURRENCY"))
