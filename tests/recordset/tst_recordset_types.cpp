@@ -167,8 +167,8 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem_data()
                 "-2.5" },
             adDouble, 8, 15, -1, dbl });
     pg("pg real",
-        { "real", { "3.4028235e38", "1.4e-45", "'NaN'", "0.1", "'-Infinity'" }, adSingle, 4, 7,
-            -1, flt });
+        { "real", { "3.4028235e38", "1.4e-45", "'NaN'", "0.1", "'-Infinity'" }, adSingle, 4, 7, -1,
+            flt });
     pg("pg numeric(22,2)",
         { "numeric(22,2)", { "12345678901234567890.12", "-0.01", "0", "'NaN'" }, adNumeric, 19, 22,
             2, str });
@@ -181,16 +181,16 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem_data()
         { "date", { "'2024-02-29'", "'infinity'", "'-infinity'", "'0001-01-01'", "'9999-12-31'" },
             adDBDate, 6, -1, -1, day });
     pg("pg time",
-        { "time", { "'12:34:56.5'", "'00:00:00'", "'23:59:59.999999'", "'24:00:00'" }, adDBTime,
-            6, -1, 6, tod });
+        { "time", { "'12:34:56.5'", "'00:00:00'", "'23:59:59.999999'", "'24:00:00'" }, adDBTime, 6,
+            -1, 6, tod });
     pg("pg timetz",
-        { "time with time zone", { "'12:00:00.000001+02'", "'23:30:00-05:30'" }, adDBTime, 6, -1,
-            6, tod, "(v AT TIME ZONE 'UTC')::time %op CAST(%lit AS time)", true,
+        { "time with time zone", { "'12:00:00.000001+02'", "'23:30:00-05:30'" }, adDBTime, 6, -1, 6,
+            tod, "(v AT TIME ZONE 'UTC')::time %op CAST(%lit AS time)", true,
             "(v AT TIME ZONE 'UTC')::time" });
     pg("pg timestamp",
         { "timestamp",
-            { "'2024-01-02 03:04:05.123456'", "'2024-03-31 02:30:00'", "'infinity'",
-                "'-infinity'", "'9999-12-31 23:59:59.999999'", "'0001-01-01 00:00:00'" },
+            { "'2024-01-02 03:04:05.123456'", "'2024-03-31 02:30:00'", "'infinity'", "'-infinity'",
+                "'9999-12-31 23:59:59.999999'", "'0001-01-01 00:00:00'" },
             adDBTimeStamp, 16, 26, 6, stamp });
     pg("pg timestamptz",
         { "timestamptz",
@@ -206,8 +206,8 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem_data()
             { "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'", "'00000000-0000-0000-0000-000000000000'" },
             adGUID, 16, -1, -1, str });
     pg("pg varchar(5)",
-        { "varchar(5)", { "'Città'", "'😀😀😀😀😀'", "''", "'a''b'" }, adVarWChar, 5, -1, -1, str,
-            {}, false });
+        { "varchar(5)", { "'Città'", "'😀😀😀😀😀'", "''", "'a''b'" }, adVarWChar, 5, -1, -1, str, {},
+            false });
     pg("pg char(3)", { "char(3)", { "'ab'", "'xyz'" }, adWChar, 3, -1, -1, str, {}, false });
     pg("pg text",
         { "text", { "'ελληνικά'", "'日本語 mixed'", "'tab\tand\nline'" }, adLongVarWChar,
@@ -215,8 +215,8 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem_data()
 
     const QString julian = QStringLiteral("julianday(v) %op julianday(%lit)");
     lite("sqlite SMALLINT", { "SMALLINT", { "-32768", "32767", "0" }, adSmallInt, 2, 5, -1, i16 });
-    lite("sqlite INTEGER", { "INTEGER", { "-2147483648", "2147483647" }, adInteger, 4, 10, -1,
-                               i32 });
+    lite("sqlite INTEGER",
+        { "INTEGER", { "-2147483648", "2147483647" }, adInteger, 4, 10, -1, i32 });
     lite("sqlite BIGINT",
         { "BIGINT", { "-9223372036854775808", "9223372036854775807", "9007199254740993", "-1" },
             adBigInt, 8, 19, -1, i64 });
@@ -227,12 +227,12 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem_data()
             "REAL) END)" });
     lite("sqlite REAL", { "REAL", { "0.1", "-2.5" }, adDouble, 8, 15, -1, dbl });
     lite("sqlite NUMERIC(22,2)",
-        { "NUMERIC(22,2)", { "12345678901234567890.12", "-0.01", "0", "'2.50'" }, adNumeric, 19,
-            22, 2, str });
+        { "NUMERIC(22,2)", { "12345678901234567890.12", "-0.01", "0", "'2.50'" }, adNumeric, 19, 22,
+            2, str });
     lite("sqlite MONEY", { "MONEY", { "1234.56", "-0.01" }, adCurrency, 8, 19, -1, dbl });
     lite("sqlite DATE",
-        { "DATE", { "'2024-02-29'", "'0001-01-01'", "2460369.5" }, adDBDate, 6, -1, -1, day,
-            julian, true, "julianday(v)" });
+        { "DATE", { "'2024-02-29'", "'0001-01-01'", "2460369.5" }, adDBDate, 6, -1, -1, day, julian,
+            true, "julianday(v)" });
     lite("sqlite TIME",
         { "TIME", { "'12:34:56.5'", "'00:00:00'", "'23:59:59.999'" }, adDBTime, 6, -1, 6, tod,
             julian });
@@ -241,10 +241,11 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem_data()
             { "'2024-01-02 03:04:05.123'", "'2024-03-31 02:30:00'",
                 "'2024-06-01T12:00:00.654+02:00'", "2460369.75" },
             adDBTimeStamp, 16, 26, 6, stamp, julian, true, "julianday(v)" });
-    lite("sqlite DATETIME", { "DATETIME", { "'9999-12-31 23:59:59.999'" }, adDBTimeStamp, 16, 26,
-                                6, stamp, julian });
-    lite("sqlite BOOLEAN", { "BOOLEAN", { "1", "0" }, adBoolean, 2, -1, -1, yes,
-                               "v %op (CASE %lit WHEN 'True' THEN 1 ELSE 0 END)" });
+    lite("sqlite DATETIME",
+        { "DATETIME", { "'9999-12-31 23:59:59.999'" }, adDBTimeStamp, 16, 26, 6, stamp, julian });
+    lite("sqlite BOOLEAN",
+        { "BOOLEAN", { "1", "0" }, adBoolean, 2, -1, -1, yes,
+            "v %op (CASE %lit WHEN 'True' THEN 1 ELSE 0 END)" });
     lite("sqlite BLOB",
         { "BLOB", { "X'00FF10'", "X''" }, adLongVarBinary, 2147483647, -1, -1, bin,
             "hex(v) %op upper(%lit)", false });
@@ -268,11 +269,16 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem()
     }
     const bool pg = backend == QLatin1String("pg");
     const QString table = QStringLiteral("%1t%2").arg(pg ? "types." : "").arg(++tableNumber);
-    exec(backend, QStringLiteral("CREATE TABLE %1 (id integer PRIMARY KEY, v %2)").arg(table, c.type));
+    exec(backend,
+        QStringLiteral("CREATE TABLE %1 (id integer PRIMARY KEY, v %2)").arg(table, c.type));
     QStringList literals = c.literals;
     literals << QStringLiteral("NULL");
     for (int k = 0; k < literals.size(); ++k)
-        exec(backend, QStringLiteral("INSERT INTO %1 VALUES (%2, %3)").arg(table).arg(k + 1).arg(literals[k]));
+        exec(backend,
+            QStringLiteral("INSERT INTO %1 VALUES (%2, %3)")
+                .arg(table)
+                .arg(k + 1)
+                .arg(literals[k]));
 
     auto rs = std::make_shared<Recordset>();
     rs->Open(QStringLiteral("SELECT id, v FROM %1 ORDER BY id").arg(table), connection(backend));
@@ -304,8 +310,9 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem()
         : pg ? QStringLiteral("v %op CAST(%lit AS %1)").arg(c.type)
              : QStringLiteral("v %op %lit");
     auto where = [&](const QString &op, const QString &value) {
-        return QString(compare).replace(QLatin1String("%op"), op).replace(QLatin1String("%lit"),
-            sqlQuote(value));
+        return QString(compare)
+            .replace(QLatin1String("%op"), op)
+            .replace(QLatin1String("%lit"), sqlQuote(value));
     };
     for (int k = 0; k < ours.size(); ++k) {
         const QString sql = QStringLiteral("SELECT id FROM %1 WHERE id = %2 AND %3")
@@ -314,7 +321,8 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem()
                                 .arg(ours[k] ? where(QStringLiteral("="), *ours[k])
                                              : QStringLiteral("v IS NULL"));
         QVERIFY2(ids(backend, sql) == QList<int> { k + 1 },
-            qPrintable(QStringLiteral("%1 loaded as %2").arg(literals[k], ours[k].value_or("Null"))));
+            qPrintable(
+                QStringLiteral("%1 loaded as %2").arg(literals[k], ours[k].value_or("Null"))));
     }
 
     // Save and Open of the XML keep every value and the field's description.
@@ -325,9 +333,9 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem()
     QCOMPARE(readAll(second), xml);
 
     // Filter and Sort agree with the database's WHERE and ORDER BY.
-    const QChar code = c.code == adBoolean ? u'b'
+    const QChar code = c.code == adBoolean                                      ? u'b'
         : (c.code == adDBDate || c.code == adDBTime || c.code == adDBTimeStamp) ? u'#'
-                                                                               : u'\'';
+                                                                                : u'\'';
     for (int k = 0; k < ours.size(); ++k) {
         if (!ours[k] || c.code == adLongVarBinary)
             continue;
@@ -375,8 +383,8 @@ void TestRecordsetTypes::notNullKeysAndSizes()
     if (backend == QLatin1String("pg")) {
         TESSERA_POSTGRES_URL(url);
     }
-    const QString table = backend == QLatin1String("pg") ? QStringLiteral("types.parts")
-                                                         : QStringLiteral("parts");
+    const QString table
+        = backend == QLatin1String("pg") ? QStringLiteral("types.parts") : QStringLiteral("parts");
     exec(backend,
         QStringLiteral("CREATE TABLE %1 (code integer NOT NULL, shop varchar(4) NOT NULL, "
                        "name varchar(5), note text, PRIMARY KEY (code, shop))")
@@ -387,8 +395,8 @@ void TestRecordsetTypes::notNullKeysAndSizes()
         bool nullable, key;
         int size;
     };
-    const QList<Expect> expect
-        = { { false, true, 4 }, { false, true, 4 }, { true, false, 5 }, { true, false, 1073741823 } };
+    const QList<Expect> expect = { { false, true, 4 }, { false, true, 4 }, { true, false, 5 },
+        { true, false, 1073741823 } };
     // Aliases and a bare table name keep what the table says of its columns.
     for (const QString &source : { table,
              QStringLiteral("SELECT code AS c, shop AS s, name AS n, note FROM %1").arg(table) }) {
@@ -405,8 +413,8 @@ void TestRecordsetTypes::notNullKeysAndSizes()
         // The declared size holds, not the longest value loaded.
         rs.MoveFirst();
         rs.Fields().Item(2).setValue(QStringLiteral("Siena"));
-        QVERIFY_TESSERA_ERROR(rs.Fields().Item(2).setValue(QStringLiteral("Firenze")),
-            adErrDataConversion);
+        QVERIFY_TESSERA_ERROR(
+            rs.Fields().Item(2).setValue(QStringLiteral("Firenze")), adErrDataConversion);
         rs.Fields().Item(3).setValue(QString(100000, u'x'));
     }
     // An expression is nullable and no key.

@@ -2,6 +2,8 @@
 // FormatString), rows as items, sorting, record-set binding and host-container placement.
 #include "flexgrid_p.h"
 
+#include <tessera/Recordset.h>
+
 #include <QAtomicInt>
 #include <QFontMetrics>
 #include <QScrollBar>
@@ -441,6 +443,8 @@ RecordsetPtr FlexGrid::DataSource() const
 
 void FlexGrid::setDataSource(const RecordsetPtr &recordset)
 {
+    if (d->dataSource && d->dataSource->Events())
+        disconnect(d->dataSource->Events(), nullptr, this, nullptr);
     if (!recordset) {
         if (d->dataSource)
             d->model.unbind();
@@ -455,6 +459,19 @@ void FlexGrid::setDataSource(const RecordsetPtr &recordset)
     d->topRow = d->fixedRows;
     d->leftCol = d->fixedCols;
     d->layoutChanged();
+    // A record set still loading: rows grow with each batch, and only rows that come into view
+    // are drawn.
+    if (RecordsetEvents *events = recordset->Events())
+        connect(events, &RecordsetEvents::FetchProgress, this, [this] {
+            const int before = d->model.rows();
+            const bool inView = before - 1 <= d->lastVisibleRow();
+            if (d->model.appendBoundRecords() == 0)
+                return;
+            d->updateScrollBars();
+            if (inView && d->redraw)
+                viewport()->update(
+                    QRect(0, d->rowY(before), viewport()->width(), viewport()->height()));
+        });
 }
 
 QString FlexGrid::DataField(qint32 band, qint32 col) const

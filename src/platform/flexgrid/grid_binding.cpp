@@ -51,6 +51,28 @@ void GridModel::refreshBinding()
     ++d->version;
 }
 
+int GridModel::appendBoundRecords()
+{
+    if (!d->recordset || d->rowSource.empty())
+        return 0;
+    // Records arrive in view order, so the last bound row tells how many are shown.
+    int shown = 0;
+    for (size_t r = d->rowSource.size(); r-- > 0;)
+        if (d->rowSource[r] >= 0) {
+            shown = d->rowSource[r] + 1;
+            break;
+        }
+    const int added = d->recordset->RecordCount() - shown;
+    if (added <= 0)
+        return 0;
+    const int first = d->rows();
+    setRows(first + added);
+    for (int i = 0; i < added; ++i)
+        d->rowSource[size_t(first + i)] = shown + i;
+    ++d->version;
+    return added;
+}
+
 void GridModel::unbind()
 {
     if (d->recordset && !d->rowSource.empty()) {

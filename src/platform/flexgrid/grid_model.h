@@ -142,6 +142,9 @@ public:
     // field names. Cells written later are kept in an overlay; refresh() re-reads the view.
     void bind(const RecordsetPtr &recordset, int fixedRows, int fixedCols);
     void refreshBinding();
+    // Rows for the records that arrived since (incremental loading), after the last row; the
+    // other rows and written cells stay. Returns how many were added.
+    int appendBoundRecords();
     // Stops reading through; the cells keep the text they show.
     void unbind();
     RecordsetPtr boundRecordset() const;
