@@ -63,7 +63,9 @@ void TestRecordsetIncremental::initTestCase()
         QVERIFY(q.exec(QStringLiteral(
             "WITH RECURSIVE g(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM g WHERE i < %1) "
             "INSERT INTO items SELECT i, (i * 7919) %% 1000 * 10000000000, 'item ' || i, "
-            "datetime(1700000000 + i, 'unixepoch') FROM g").arg(total).replace("%%", "%")));
+            "datetime(1700000000 + i, 'unixepoch') FROM g")
+                           .arg(total)
+                           .replace("%%", "%")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("s"));
     sqliteUrl = dir.filePath(QStringLiteral("inc.db"));
@@ -85,7 +87,7 @@ void TestRecordsetIncremental::initTestCase()
     QVERIFY(q.exec(QStringLiteral(
         "INSERT INTO inc.items SELECT i, (i * 7919) % 1000 * 10000000000, 'item ' || i, "
         "to_timestamp(1700000000 + i) AT TIME ZONE 'UTC' FROM generate_series(1, %1) i")
-            .arg(total)));
+                       .arg(total)));
 }
 
 void TestRecordsetIncremental::cleanupTestCase()

@@ -44,7 +44,8 @@ void TestRecordsetPostgres::initTestCase()
     TESSERA_POSTGRES_URL(server);
     url = server;
     parts = QUrl(url);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("pg_admin"));
+    QSqlDatabase db
+        = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("pg_admin"));
     db.setHostName(parts.host());
     db.setPort(parts.port());
     db.setDatabaseName(parts.path().mid(1));
@@ -56,8 +57,7 @@ void TestRecordsetPostgres::initTestCase()
              "CREATE TABLE conn.empty (id integer PRIMARY KEY, name varchar(20) NOT NULL, "
              "born date)",
              "CREATE TABLE conn.\"Mixed Case\" (n integer)",
-             "INSERT INTO conn.\"Mixed Case\" VALUES (1), (2)",
-             "DROP ROLE IF EXISTS \"ü ser@x\"",
+             "INSERT INTO conn.\"Mixed Case\" VALUES (1), (2)", "DROP ROLE IF EXISTS \"ü ser@x\"",
              "CREATE ROLE \"ü ser@x\" LOGIN PASSWORD 'p@ss:w/rd%?&='",
              "GRANT USAGE ON SCHEMA conn TO \"ü ser@x\"" })
         QVERIFY2(q.exec(QString::fromUtf8(sql)), qPrintable(q.lastError().text()));
@@ -74,22 +74,22 @@ void TestRecordsetPostgres::connections_data()
     QTest::addColumn<QString>("connection");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("application");
-    const QString main = parts.userName(QUrl::FullyEncoded) + u':'
-        + parts.password(QUrl::FullyEncoded);
-    const QString socket = QString::fromUtf8(QUrl::toPercentEncoding(
-        qEnvironmentVariable("TESSERA_PG_SOCKET")));
+    const QString main
+        = parts.userName(QUrl::FullyEncoded) + u':' + parts.password(QUrl::FullyEncoded);
+    const QString socket
+        = QString::fromUtf8(QUrl::toPercentEncoding(qEnvironmentVariable("TESSERA_PG_SOCKET")));
     QTest::newRow("the server's URL") << url << parts.userName() << QString();
     QTest::newRow("percent-encoded user and password")
         << with(QStringLiteral("%C3%BC%20ser%40x:p%40ss%3Aw%2Frd%25%3F%26%3D"))
         << QString::fromUtf8("ü ser@x") << QString();
-    QTest::newRow("socket folder as host")
-        << QStringLiteral("postgresql://") + parts.userName() + QStringLiteral("@")
-            + parts.path() + QStringLiteral("?host=") + socket + QStringLiteral("&port=")
-            + QString::number(parts.port())
-        << parts.userName() << QString();
-    QTest::newRow("application_name, sslmode, connect_timeout")
-        << with(main, QStringLiteral("application_name=tessera%20test&sslmode=disable&connect_timeout=3"))
-        << parts.userName() << QStringLiteral("tessera test");
+    QTest::newRow("socket folder as host") << QStringLiteral("postgresql://") + parts.userName()
+            + QStringLiteral("@") + parts.path() + QStringLiteral("?host=") + socket
+            + QStringLiteral("&port=") + QString::number(parts.port())
+                                           << parts.userName() << QString();
+    QTest::newRow("application_name, sslmode, connect_timeout") << with(
+        main, QStringLiteral("application_name=tessera%20test&sslmode=disable&connect_timeout=3"))
+                                                                << parts.userName()
+                                                                << QStringLiteral("tessera test");
 }
 
 void TestRecordsetPostgres::connections()
@@ -138,8 +138,8 @@ void TestRecordsetPostgres::failures_data()
     QTest::newRow("a write in the read-only load")
         << "INSERT INTO conn.empty VALUES (1, 'x', NULL) RETURNING id" << url
         << int(adErrInvalidSource) << "read-only";
-    QTest::newRow("no such table") << "conn.nothing" << url << int(adErrInvalidSource)
-                                   << "does not exist";
+    QTest::newRow("no such table")
+        << "conn.nothing" << url << int(adErrInvalidSource) << "does not exist";
     QTest::newRow("no records") << "SET search_path = conn" << url << int(adErrInvalidSource)
                                 << "no records";
 }
@@ -153,8 +153,8 @@ void TestRecordsetPostgres::failures()
     QTcpServer silent;
     if (connection.startsWith(QLatin1String("silent"))) {
         QVERIFY(silent.listen(QHostAddress::LocalHost));
-        connection.replace(0, 6,
-            QStringLiteral("postgresql://u:p@127.0.0.1:%1/db").arg(silent.serverPort()));
+        connection.replace(
+            0, 6, QStringLiteral("postgresql://u:p@127.0.0.1:%1/db").arg(silent.serverPort()));
     }
     Recordset rs;
     QElapsedTimer clock;
@@ -164,8 +164,8 @@ void TestRecordsetPostgres::failures()
         QFAIL("Open succeeded");
     } catch (const Error &e) {
         QCOMPARE(e.number(), error);
-        QVERIFY2(e.description().contains(mentions, Qt::CaseInsensitive),
-            qPrintable(e.description()));
+        QVERIFY2(
+            e.description().contains(mentions, Qt::CaseInsensitive), qPrintable(e.description()));
     }
     QVERIFY2(clock.elapsed() < 30000, "the load hung"); // 10 s is the default time limit
     QCOMPARE(rs.State(), adStateClosed);
@@ -177,8 +177,7 @@ void TestRecordsetPostgres::tables_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<int>("records");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("an empty table") << "conn.empty" << 0
-                                    << QStringList { "id", "name", "born" };
+    QTest::newRow("an empty table") << "conn.empty" << 0 << QStringList { "id", "name", "born" };
     QTest::newRow("a quoted name") << "conn.\"Mixed Case\"" << 2 << QStringList { "n" };
     QTest::newRow("a query with no rows")
         << "SELECT id, born FROM conn.empty WHERE false" << 0 << QStringList { "id", "born" };
