@@ -155,17 +155,6 @@ FieldDef fieldFor(const PGresult *res, int f, Parse &parse)
             .arg(c.def.name, QString::fromUtf8(v).left(60)));
 }
 
-// The text of a date, time or timestamp; ASCII, short.
-bool parseDate(const char *v, int len, qint64 &units)
-{
-    char16_t buf[64];
-    if (len >= 64)
-        return false;
-    for (int k = 0; k < len; ++k)
-        buf[k] = char16_t(uchar(v[k]));
-    return parseDateText(QStringView(buf, len), units, false);
-}
-
 int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -235,7 +224,7 @@ void storeValue(Column &c, Parse parse, int row, const char *v, int len)
     }
     case Parse::Date: {
         qint64 units = 0;
-        if (!parseDate(v, len, units))
+        if (!parseDateAscii(v, len, units))
             badValue(c, v);
         c.setInt(row, units);
         return;

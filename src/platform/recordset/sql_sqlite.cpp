@@ -312,7 +312,9 @@ private:
                 if (!(std::fabs(jd) < 1e8))
                     bad(c, f);
                 units = qint64(std::llround((jd - julianDayAtUnitsEpoch) * double(usPerDay)));
-            } else if (!parseDateText(text(f), units, false)) {
+            } else if (!parseDateAscii(reinterpret_cast<const char *>(sqlite3_column_text(st, f)),
+                           sqlite3_column_bytes(st, f), units)
+                && !parseDateText(text(f), units, false)) {
                 bad(c, f);
             }
             if (c.def.type == adDBTime && units != dateInfinity && units != dateMinusInfinity

@@ -477,6 +477,16 @@ bool parseDateText(QStringView s, qint64 &units, bool usLike)
     return true;
 }
 
+bool parseDateAscii(const char *v, qsizetype len, qint64 &units)
+{
+    char16_t buf[64];
+    if (len >= 64)
+        return false;
+    for (qsizetype k = 0; k < len; ++k)
+        buf[k] = char16_t(uchar(v[k]));
+    return parseDateText(QStringView(buf, len), units, false);
+}
+
 QString dateText(DataTypeEnum type, qint64 units)
 {
     if (units == dateInfinity)

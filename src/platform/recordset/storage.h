@@ -56,6 +56,8 @@ qint64 serialToUnits(double serial);
 // the time to UTC), "infinity", "-infinity", a bare time "hh:mm[:ss[.ffffff]]" and, when usLike,
 // "m/d/yyyy [h:mm[:ss] [AM|PM]]".
 bool parseDateText(QStringView text, qint64 &units, bool usLike = true);
+// parseDateText over a short ASCII text (a database's own date text), without a QString.
+bool parseDateAscii(const char *text, qsizetype length, qint64 &units);
 // ISO text of units: "yyyy-mm-ddThh:mm:ss[.fff|.ffffff]", "yyyy-mm-dd" for adDBDate,
 // "hh:mm:ss[...]" for adDBTime, "infinity", "-infinity"; empty when the year is outside 1..9999.
 QString dateText(DataTypeEnum type, qint64 units);
