@@ -55,7 +55,8 @@ void exec(QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery q(db);
     if (!q.exec(sql))
-        std::fprintf(stderr, "%s: %s\n", qPrintable(sql.left(80)), qPrintable(q.lastError().text()));
+        std::fprintf(
+            stderr, "%s: %s\n", qPrintable(sql.left(80)), qPrintable(q.lastError().text()));
 }
 
 QSqlDatabase connect(const QString &name, const QString &url)
@@ -115,8 +116,7 @@ void firstRows(QSqlDatabase &db, const QString &url)
     exec(db, QStringLiteral("DROP TABLE IF EXISTS bench_articles_1m"));
     exec(db, QString::fromLatin1(articlesPg).arg(QLatin1String("bench_articles_1m")));
     const double fill = ms([&] {
-        exec(db,
-            QString::fromLatin1(fillPg).arg(QLatin1String("bench_articles_1m")).arg(1000000));
+        exec(db, QString::fromLatin1(fillPg).arg(QLatin1String("bench_articles_1m")).arg(1000000));
     });
     std::printf("1,000,000-row PostgreSQL table made in %.0f ms\n", fill);
     exec(db, QStringLiteral("VACUUM ANALYZE bench_articles_1m"));
@@ -170,7 +170,8 @@ void open100k(const char *metric, const QString &url, const QString &table)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("TESSERA_PG_URL") && qEnvironmentVariableIsEmpty("TESSERA_PG_TRIED")) {
+    if (qEnvironmentVariableIsEmpty("TESSERA_PG_URL")
+        && qEnvironmentVariableIsEmpty("TESSERA_PG_TRIED")) {
         // Run again beside a throwaway server.
         qputenv("TESSERA_PG_TRIED", "1");
         const QByteArray script = TESSERA_SOURCE_DIR "/tests/postgres/with-postgres.sh";

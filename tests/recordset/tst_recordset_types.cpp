@@ -19,8 +19,24 @@ using namespace tessera;
 
 namespace {
 
-// How a database compares a column `v` with one of our values, as text in %lit, by %op.
+// One column type: its declaration, its values, what the record set makes of it, and how the
+// database compares `v` with one of our values (compare: %lit is ours as text, %op the operator).
 struct Case {
+    Case() = default;
+    Case(QString t, QStringList l, int c, int sz, int p, int sc, int v, QString cmp = {},
+        bool o = true, QString by = QStringLiteral("v"))
+        : type(std::move(t))
+        , literals(std::move(l))
+        , code(c)
+        , size(sz)
+        , precision(p)
+        , scale(sc)
+        , valueType(v)
+        , compare(std::move(cmp))
+        , ordered(o)
+        , orderBy(std::move(by))
+    {
+    }
     QString type; // declared type
     QStringList literals; // SQL literals, one record each; a NULL record is added
     int code = 0;
@@ -28,7 +44,7 @@ struct Case {
     int valueType = 0; // metatype of Value() for the first record
     QString compare; // "" for the default
     bool ordered = true; // Sort and Filter > follow the database (not for texts, bytes)
-    QString orderBy = QStringLiteral("v"); // the database's order of the values
+    QString orderBy; // the database's order of the values
 };
 
 QString sqlQuote(QString s)
@@ -342,7 +358,7 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem()
         const QString lit = code == u'b' ? *ours[k]
             : code == u'#'               ? u'#' + *ours[k] + u'#'
                                          : sqlQuote(*ours[k]);
-        for (const QString op : { QStringLiteral("="), QStringLiteral(">") }) {
+        for (const QString &op : { QStringLiteral("="), QStringLiteral(">") }) {
             if (op == QLatin1String(">") && !c.ordered)
                 continue;
             rs->setFilter(QStringLiteral("v %1 %2").arg(op, lit));
