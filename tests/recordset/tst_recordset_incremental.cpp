@@ -2,6 +2,7 @@
 // while the event loop runs, ending equal to a complete Open; filters, sorts and clones take the
 // new records in; Cancel keeps what came; a failure after the first batch ends the load with it;
 // dropping the record set mid-load stops it cleanly. PostgreSQL rows skip without a server.
+#include <PostgresTestHelpers.h>
 #include <TestHelpers.h>
 #include <tessera/Recordset.h>
 
@@ -72,14 +73,8 @@ void TestRecordsetIncremental::initTestCase()
     pgUrl = qEnvironmentVariable("TESSERA_PG_URL");
     if (pgUrl.isEmpty())
         return;
-    const QUrl url(pgUrl);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("p"));
-    db.setHostName(url.host());
-    db.setPort(url.port());
-    db.setDatabaseName(url.path().mid(1));
-    db.setUserName(url.userName(QUrl::FullyDecoded));
-    db.setPassword(url.password(QUrl::FullyDecoded));
-    QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+    QSqlDatabase db = test::openPostgres(QStringLiteral("p"), pgUrl);
+    QVERIFY(db.isOpen());
     QSqlQuery q(db);
     QVERIFY(q.exec(QStringLiteral("DROP SCHEMA IF EXISTS inc CASCADE")));
     QVERIFY(q.exec(QStringLiteral("CREATE SCHEMA inc")));

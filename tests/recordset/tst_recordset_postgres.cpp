@@ -1,6 +1,7 @@
 // Connections to the throwaway PostgreSQL server: what a URL may say and what the server makes of
 // it, failures that must come back (never hang) and leave no connection behind, and sources that
 // are tables.
+#include <PostgresTestHelpers.h>
 #include <TestHelpers.h>
 #include <tessera/Recordset.h>
 
@@ -44,14 +45,8 @@ void TestRecordsetPostgres::initTestCase()
     TESSERA_POSTGRES_URL(server);
     url = server;
     parts = QUrl(url);
-    QSqlDatabase db
-        = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("pg_admin"));
-    db.setHostName(parts.host());
-    db.setPort(parts.port());
-    db.setDatabaseName(parts.path().mid(1));
-    db.setUserName(parts.userName(QUrl::FullyDecoded));
-    db.setPassword(parts.password(QUrl::FullyDecoded));
-    QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+    QSqlDatabase db = test::openPostgres(QStringLiteral("pg_admin"), url);
+    QVERIFY(db.isOpen());
     QSqlQuery q(db);
     for (const char *sql : { "DROP SCHEMA IF EXISTS conn CASCADE", "CREATE SCHEMA conn",
              "CREATE TABLE conn.empty (id integer PRIMARY KEY, name varchar(20) NOT NULL, "

@@ -2,6 +2,7 @@
 // writes it, must be what the database holds (the database itself compares), survive Save and
 // Open of the XML unchanged, and filter and sort as the database does. Then NOT NULL, keys and
 // declared sizes. The machine's zone is Europe/Rome, where 2024-03-31 02:30 does not exist.
+#include <PostgresTestHelpers.h>
 #include <TestHelpers.h>
 #include <tessera/Recordset.h>
 
@@ -137,15 +138,8 @@ void TestRecordsetTypes::initTestCase()
     pgUrl = qEnvironmentVariable("TESSERA_PG_URL");
     if (pgUrl.isEmpty())
         return; // the PostgreSQL rows skip, or fail under CI
-    const QUrl url(pgUrl);
-    QSqlDatabase pg
-        = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("types_pg"));
-    pg.setHostName(url.host());
-    pg.setPort(url.port());
-    pg.setDatabaseName(url.path().mid(1));
-    pg.setUserName(url.userName(QUrl::FullyDecoded));
-    pg.setPassword(url.password(QUrl::FullyDecoded));
-    QVERIFY2(pg.open(), qPrintable(pg.lastError().text()));
+    QSqlDatabase pg = test::openPostgres(QStringLiteral("types_pg"), pgUrl);
+    QVERIFY(pg.isOpen());
     // The records are compared in a zone of their own, not the one the loader fixes.
     exec(QStringLiteral("pg"), QStringLiteral("SET TIME ZONE 'America/New_York'"));
     exec(QStringLiteral("pg"), QStringLiteral("DROP SCHEMA IF EXISTS types CASCADE"));

@@ -29,17 +29,3 @@ inline QString fixturePath(const QString &relative)
 }
 
 } // namespace tessera::test
-
-// The URL of the throwaway PostgreSQL server that `make test` starts (TESSERA_PG_URL). Without
-// one the calling test skips, saying so; under CI (CI=true) that is a failure.
-#define TESSERA_POSTGRES_URL(url)                                                                  \
-    const QString url = qEnvironmentVariable("TESSERA_PG_URL");                                    \
-    do {                                                                                           \
-        if (url.isEmpty()) {                                                                       \
-            if (qEnvironmentVariable("CI") == QLatin1String("true"))                               \
-                QFAIL("TESSERA_PG_URL is not set: no PostgreSQL server to test against under "     \
-                      "CI (run the tests through tests/postgres/with-postgres.sh)");               \
-            QSKIP("TESSERA_PG_URL is not set: no PostgreSQL server (run through "                  \
-                  "tests/postgres/with-postgres.sh, as make test does)");                          \
-        }                                                                                          \
-    } while (false)

@@ -317,28 +317,29 @@ int readFraction(QStringView s, qsizetype &i)
     return us;
 }
 
-// "hh:mm[:ss[.ffffff]]" from i; 24:00:00 is accepted, as SQL times allow it.
-bool readTime(QStringView s, qsizetype &i, qint64 &usOfDay)
-{
+struct TimeParts {
     int h = 0, mi = 0, sec = 0, us = 0;
-    if (readDigits(s, i, 2, h) == 0 || i >= s.size() || s[i] != u':')
+    qint64 usOfDay() const { return ((qint64(h) * 60 + mi) * 60 + sec) * 1000000 + us; }
+};
+
+// "hh:mm[:ss[.ffffff]]" from i, unchecked.
+bool readTime(QStringView s, qsizetype &i, TimeParts &t)
+{
+    if (readDigits(s, i, 2, t.h) == 0 || i >= s.size() || s[i] != u':')
         return false;
     ++i;
-    if (readDigits(s, i, 2, mi) != 2)
+    if (readDigits(s, i, 2, t.mi) != 2)
         return false;
     if (i < s.size() && s[i] == u':') {
         ++i;
-        if (readDigits(s, i, 2, sec) != 2)
+        if (readDigits(s, i, 2, t.sec) != 2)
             return false;
         if (i < s.size() && s[i] == u'.') {
             ++i;
-            us = readFraction(s, i);
+            t.us = readFraction(s, i);
         }
     }
-    if (mi > 59 || sec > 59 || h > 24 || (h == 24 && (mi || sec || us)))
-        return false;
-    usOfDay = ((qint64(h) * 60 + mi) * 60 + sec) * 1000000 + us;
-    return true;
+    return t.mi <= 59 && t.sec <= 59;
 }
 
 // "Z", "+hh", "+hhmm", "+hh:mm" from i, as seconds east of UTC.
@@ -392,9 +393,13 @@ bool parseDateText(QStringView s, qint64 &units, bool usLike)
     if (sep == u':' && na <= 2) {
         // A time of day; an offset moves it to UTC within the day.
         i = 0;
-        qint64 us = 0, offset = 0;
-        if (!readTime(s, i, us) || !readOffset(s, i, offset) || i != s.size())
+        TimeParts t;
+        qint64 offset = 0;
+        // 24:00:00 is accepted, as SQL times allow it.
+        if (!readTime(s, i, t) || !readOffset(s, i, offset) || i != s.size() || t.h > 24
+            || (t.h == 24 && (t.mi || t.sec || t.us)))
             return false;
+        qint64 us = t.usOfDay();
         if (offset) {
             us = (us - offset * 1000000) % usPerDay;
             if (us < 0)
@@ -430,22 +435,10 @@ bool parseDateText(QStringView s, qint64 &units, bool usLike)
         ++i;
         while (i < s.size() && s[i] == u' ')
             ++i;
-        int h = 0, mi = 0, sec = 0;
-        if (readDigits(s, i, 2, h) == 0 || i >= s.size() || s[i] != u':')
+        TimeParts t;
+        if (!readTime(s, i, t))
             return false;
-        ++i;
-        if (readDigits(s, i, 2, mi) != 2)
-            return false;
-        int frac = 0;
-        if (i < s.size() && s[i] == u':') {
-            ++i;
-            if (readDigits(s, i, 2, sec) != 2)
-                return false;
-            if (i < s.size() && s[i] == u'.') {
-                ++i;
-                frac = readFraction(s, i);
-            }
-        }
+        int &h = t.h;
         while (i < s.size() && s[i] == u' ')
             ++i;
         if (i + 1 < s.size() && (s[i + 1] == u'M' || s[i + 1] == u'm')) {
@@ -459,9 +452,9 @@ bool parseDateText(QStringView s, qint64 &units, bool usLike)
         } else if (!readOffset(s, i, offset)) {
             return false;
         }
-        if (h > 23 || mi > 59 || sec > 59)
+        if (h > 23)
             return false;
-        us = ((qint64(h) * 60 + mi) * 60 + sec) * 1000000 + frac;
+        us = t.usOfDay();
     }
     // Years before the common era, as PostgreSQL writes them: 1 BC is year 0 there, -1 here.
     if (s.mid(i).compare(QLatin1String(" BC"), Qt::CaseInsensitive) == 0) {
