@@ -105,10 +105,10 @@ public:
     // (adSingle), double (adDouble and currency; NaN and infinities kept), QString (texts, GUIDs
     // as "{...}", and the exact digits of adDecimal / adNumeric with "." as the point, as Qt
     // SQL's high-precision policy gives them), QByteArray, and for dates the wall clock as
-    // stored: QDate (adDBDate), QTime (adDBTime), QDateTime of time spec Qt::UTC (adDate,
+    // stored: QDate (adDBDate), QTime (adDBTime), QDateTime in Qt::UTC (adDate,
     // adDBTimeStamp), so that no time-zone rule of the machine shifts it or finds it in a
     // daylight-saving gap. Date fields keep microseconds; Qt's date types carry milliseconds,
-    // so Filter, Sort, Save and dateText() see the microseconds and Value() rounds them down.
+    // so Filter, Sort, Save and DateText() see the microseconds and Value() rounds them down.
     // A date Qt cannot hold comes as text: "infinity", "-infinity", "24:00:00".
     // Reading at BOF/EOF raises 3021.
     QVariant Value() const;
