@@ -278,20 +278,29 @@ public:
         if (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0)
             raise(adErrInvalidSource, QStringLiteral("The PostgreSQL driver gives no handle."));
         pg = *static_cast<PGconn *const *>(h.constData());
-        command("SET TIME ZONE 'UTC'; SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'postgres';"
+        try {
+            command(
+                "SET TIME ZONE 'UTC'; SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'postgres';"
                 " SET bytea_output = 'hex'; SET extra_float_digits = 1; SET lc_monetary = 'C';"
                 " SET client_encoding = 'UTF8'; BEGIN TRANSACTION READ ONLY");
-        const QByteArray sql = query.toUtf8();
-        if (cursor) {
-            command(QByteArray("DECLARE tessera_rows NO SCROLL CURSOR FOR ") + sql, "Query failed");
-            next(500);
-        } else {
-            result = PQexec(pg, sql.constData());
-            check(result, "Query failed");
-            if (PQresultStatus(result) != PGRES_TUPLES_OK)
-                raise(adErrInvalidSource, QStringLiteral("The query returns no records."));
+            const QByteArray sql = query.toUtf8();
+            if (cursor) {
+                command(
+                    QByteArray("DECLARE tessera_rows NO SCROLL CURSOR FOR ") + sql, "Query failed");
+                next(500);
+            } else {
+                result = PQexec(pg, sql.constData());
+                check(result, "Query failed");
+                if (PQresultStatus(result) != PGRES_TUPLES_OK)
+                    raise(adErrInvalidSource, QStringLiteral("The query returns no records."));
+            }
+            describe(t);
+        } catch (...) {
+            // The destructor does not run for a constructor that throws.
+            if (result)
+                PQclear(result);
+            throw;
         }
-        describe(t);
     }
 
     ~PgReader() override

@@ -116,9 +116,14 @@ public:
         if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
             raise(adErrInvalidSource,
                 QStringLiteral("Query failed: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
-        if (!st || sqlite3_column_count(st) == 0)
-            raise(adErrInvalidSource, QStringLiteral("The query returns no records."));
-        describe(t);
+        try {
+            if (!st || sqlite3_column_count(st) == 0)
+                raise(adErrInvalidSource, QStringLiteral("The query returns no records."));
+            describe(t);
+        } catch (...) {
+            sqlite3_finalize(st); // the destructor does not run for a constructor that throws
+            throw;
+        }
     }
 
     ~SqliteReader() override { sqlite3_finalize(st); }
