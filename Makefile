@@ -1,5 +1,6 @@
 # make demo  - install what is missing, build, open the demo form (or write demo.png without a display)
-# make test  - install what is missing, build, run every test; then again under the sanitizers
+# make test  - install what is missing, build, run every test; then again under the sanitizers;
+#              both runs beside a throwaway PostgreSQL server (tests/postgres/with-postgres.sh)
 # make bench - Release build, run every benchmark
 # make sanitize-test - the suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer
 # make format - apply .clang-format to every tracked source (make test fails on an unformatted one)

@@ -796,14 +796,18 @@ void sortRows(std::vector<int> &rows, const Table &t, const std::vector<SortKey>
     default:
         break;
     }
-    std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
-        for (const SortKey &k : keys) {
-            const int cmp = t.columns[size_t(k.column)].compareRows(a, b);
-            if (cmp != 0)
-                return k.descending ? cmp > 0 : cmp < 0;
-        }
-        return false;
-    });
+    std::stable_sort(
+        rows.begin(), rows.end(), [&](int a, int b) { return sortsBefore(t, keys, a, b); });
+}
+
+bool sortsBefore(const Table &t, const std::vector<SortKey> &keys, int a, int b)
+{
+    for (const SortKey &k : keys) {
+        const int cmp = t.columns[size_t(k.column)].compareRows(a, b);
+        if (cmp != 0)
+            return k.descending ? cmp > 0 : cmp < 0;
+    }
+    return false;
 }
 
 } // namespace tessera::detail

@@ -65,15 +65,8 @@ void RecordsetPrivate::sync() const
             std::vector<int> tail(view.begin() + qptrdiff(oldSize), view.end());
             sortRows(tail, t, sortKeys);
             std::copy(tail.begin(), tail.end(), view.begin() + qptrdiff(oldSize));
-            std::inplace_merge(
-                view.begin(), view.begin() + qptrdiff(oldSize), view.end(), [&](int a, int b) {
-                    for (const SortKey &k : sortKeys) {
-                        const int c = t.columns[size_t(k.column)].compareRows(a, b);
-                        if (c != 0)
-                            return k.descending ? c > 0 : c < 0;
-                    }
-                    return false;
-                });
+            std::inplace_merge(view.begin(), view.begin() + qptrdiff(oldSize), view.end(),
+                [&](int a, int b) { return sortsBefore(t, sortKeys, a, b); });
             if (cur >= 0)
                 pos = int(std::find(view.begin(), view.end(), cur) - view.begin());
         }

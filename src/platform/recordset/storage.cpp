@@ -943,11 +943,11 @@ void Column::setValue(int row, const QVariant &v)
             iv = qint64(u);
         } else if (isIntegerTypeId(id)) {
             iv = v.toLongLong();
-        } else if (id == QMetaType::QString && v.toString().trimmed().size() >= 16) {
-            // Long integer texts exactly; a double has only 53 bits.
-            bool ok = false;
-            iv = v.toString().trimmed().toLongLong(&ok);
-            if (!ok) {
+        } else {
+            bool exact = false;
+            if (id == QMetaType::QString) // an integer text exactly: a double has only 53 bits
+                iv = v.toString().trimmed().toLongLong(&exact);
+            if (!exact) {
                 double d = 0;
                 if (!toNumber(v, d, false))
                     fail("the value is not a number");
@@ -956,14 +956,6 @@ void Column::setValue(int row, const QVariant &v)
                     fail("the value is out of range");
                 iv = qint64(d);
             }
-        } else {
-            double d = 0;
-            if (!toNumber(v, d, false))
-                fail("the value is not a number");
-            d = std::nearbyint(d);
-            if (!(d >= -9.2233720368547758e18 && d < 9.2233720368547758e18))
-                fail("the value is out of range");
-            iv = qint64(d);
         }
         qint64 lo = 0, hi = 0;
         intRange(def.type, lo, hi);
