@@ -189,12 +189,12 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem_data()
         { "money", { "'-922337203685477.58'", "'1234.56'", "0" }, adCurrency, 8, 19, -1, dbl });
     pg("pg date",
         { "date", { "'2024-02-29'", "'infinity'", "'-infinity'", "'0001-01-01'", "'9999-12-31'" },
-            adDBDate, 6, -1, -1, day });
+            adDBDate, 6, 10, -1, day });
     pg("pg time",
         { "time", { "'12:34:56.5'", "'00:00:00'", "'23:59:59.999999'", "'24:00:00'" }, adDBTime, 6,
-            -1, 6, tod });
+            15, 6, tod });
     pg("pg timetz",
-        { "time with time zone", { "'12:00:00.000001+02'", "'23:30:00-05:30'" }, adDBTime, 6, -1, 6,
+        { "time with time zone", { "'12:00:00.000001+02'", "'23:30:00-05:30'" }, adDBTime, 6, 15, 6,
             tod, "(v AT TIME ZONE 'UTC')::time %op CAST(%lit AS time)", true,
             "(v AT TIME ZONE 'UTC')::time" });
     pg("pg timestamp",
@@ -241,10 +241,10 @@ void TestRecordsetTypes::valuesAsTheDatabaseHasThem_data()
             2, str });
     lite("sqlite MONEY", { "MONEY", { "1234.56", "-0.01" }, adCurrency, 8, 19, -1, dbl });
     lite("sqlite DATE",
-        { "DATE", { "'2024-02-29'", "'0001-01-01'", "2460369.5" }, adDBDate, 6, -1, -1, day, julian,
+        { "DATE", { "'2024-02-29'", "'0001-01-01'", "2460369.5" }, adDBDate, 6, 10, -1, day, julian,
             true, "julianday(v)" });
     lite("sqlite TIME",
-        { "TIME", { "'12:34:56.5'", "'00:00:00'", "'23:59:59.999'" }, adDBTime, 6, -1, 6, tod,
+        { "TIME", { "'12:34:56.5'", "'00:00:00'", "'23:59:59.999'" }, adDBTime, 6, 15, 6, tod,
             julian });
     lite("sqlite TIMESTAMP",
         { "TIMESTAMP",

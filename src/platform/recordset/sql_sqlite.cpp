@@ -54,9 +54,10 @@ bool fieldFor(const QString &declared, FieldDef &d)
         d.type = adBigInt;
     else if (base.contains(QLatin1String("INT")))
         d.type = adInteger;
-    else if (base == QLatin1String("DATE"))
+    else if (base == QLatin1String("DATE")) {
         d.type = adDBDate;
-    else if (base == QLatin1String("TIME")) {
+        d.precision = 10;
+    } else if (base == QLatin1String("TIME")) {
         d.type = adDBTime;
         d.precision = 15;
         d.scale = 6;
