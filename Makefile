@@ -1,5 +1,6 @@
 # make demo  - install what is missing, build, open the demo form (or write demo.png without a display)
-# make test  - install what is missing, build, run every test; then again under the sanitizers
+# make test  - install what is missing, build, run every test; then again under the sanitizers;
+#              both runs beside a throwaway PostgreSQL server (tests/postgres/with-postgres.sh)
 # make bench - Release build, run every benchmark
 # make sanitize-test - the suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer
 # make format - apply .clang-format to every tracked source (make test fails on an unformatted one)
@@ -12,6 +13,8 @@ FUZZ_SECONDS ?= 60
 JOBS        ?= 2
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES    := $(shell grep -v '^[[:space:]]*\#' deps/debian.txt)
+# Runs a command beside a throwaway PostgreSQL server (TESSERA_PG_URL); one already given is used.
+WITH_PG     := $(if $(TESSERA_PG_URL),,tests/postgres/with-postgres.sh)
 TEST_ENV    := QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/tessera-runtime-$$(id -u)
 
 .PHONY: all deps configure build demo test format format-check unit-test sanitize-test bench fuzz fuzz-run clean
@@ -55,13 +58,13 @@ format: deps
 
 unit-test: build
 	@mkdir -p /tmp/tessera-runtime-$$(id -u) && chmod 700 /tmp/tessera-runtime-$$(id -u)
-	cd $(BUILD) && $(TEST_ENV) ctest --output-on-failure -j$(JOBS)
+	$(WITH_PG) env $(TEST_ENV) ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BENCH_BUILD) -j$(JOBS) --target benchmarks
 	@mkdir -p /tmp/tessera-runtime-$$(id -u) && chmod 700 /tmp/tessera-runtime-$$(id -u)
-	@for b in $(BENCH_BUILD)/bench/*_bench; do echo "== $$b"; $(TEST_ENV) $$b || exit 1; done
+	@$(WITH_PG) env $(TEST_ENV) sh -c 'for b in $(BENCH_BUILD)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done'
 
 # Any sanitizer report fails the run: halt on the first one, leaks included.
 SAN_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
@@ -73,7 +76,7 @@ sanitize-test: deps
 	    -DTESSERA_BUILD_BENCH=OFF
 	cmake --build $(SAN_BUILD) -j$(JOBS)
 	@mkdir -p /tmp/tessera-runtime-$$(id -u) && chmod 700 /tmp/tessera-runtime-$$(id -u)
-	cd $(SAN_BUILD) && $(TEST_ENV) $(SAN_ENV) ctest --output-on-failure -j$(JOBS)
+	$(WITH_PG) env $(TEST_ENV) $(SAN_ENV) ctest --test-dir $(SAN_BUILD) --output-on-failure -j$(JOBS)
 
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

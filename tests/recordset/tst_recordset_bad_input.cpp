@@ -183,11 +183,8 @@ void TestRecordsetBadInput::badInput_data()
         << set("ID", std::numeric_limits<qint64>::max()) << none << conv << "ID";
     QTest::newRow("negative into unsigned tiny") << set("Tiny", -1) << none << conv << "Tiny";
     QTest::newRow("256 into unsigned tiny") << set("Tiny", 256) << none << conv << "Tiny";
-    QTest::newRow("NaN into double")
-        << set("Amount", std::numeric_limits<double>::quiet_NaN()) << none << conv << "Amount";
-    QTest::newRow("infinity into double")
-        << set("Amount", std::numeric_limits<double>::infinity()) << none << conv << "Amount";
-    QTest::newRow("infinity text into double") << set("Amount", "inf") << none << conv << "Amount";
+    QTest::newRow("infinity into integer")
+        << set("ID", std::numeric_limits<double>::infinity()) << none << conv << "ID";
     QTest::newRow("1e999 text into double") << set("Amount", "1e999") << none << conv << "Amount";
     QTest::newRow("beyond the currency range") << set("Price", 1e15) << none << conv << "Price";
     QTest::newRow("negative beyond the currency range")
@@ -328,8 +325,8 @@ void TestRecordsetBadInput::badInput_data()
         << open << document(field("U", "ui1"), "<z:row U='-1'/>") << src << "U";
     QTest::newRow("1e999 in a float row")
         << open << document(field("R", "float"), "<z:row R='1e999'/>") << src << "R";
-    QTest::newRow("NaN in a float row")
-        << open << document(field("R", "float"), "<z:row R='NaN'/>") << src << "R";
+    QTest::newRow("negative NaN in a float row")
+        << open << document(field("R", "float"), "<z:row R='-NaN'/>") << src << "R";
     QTest::newRow("garbage in a GUID row")
         << open << document(field("G", "uuid"), "<z:row G='{zz}'/>") << src << "G";
     QTest::newRow("garbage in a base64 row")

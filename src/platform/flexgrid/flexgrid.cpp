@@ -408,14 +408,33 @@ void FlexGrid::Refresh()
     // through the record set) repaints everything.
     if (!d->dataSource)
         return;
-    if (d->model.syncBinding()) {
-        d->clampCursor();
-        d->layoutChanged();
-    }
+    d->followView();
     const quint64 stamp = d->dataSource->ChangeStamp();
     if (stamp != d->paintedStamp) {
         d->paintedStamp = stamp;
         d->update();
+    }
+}
+
+void FlexGridPrivate::followView()
+{
+    const int before = model.rows();
+    const bool endInView = before - 1 <= lastVisibleRow();
+    switch (model.syncBinding()) {
+    case detail::GridModel::BindingChange::None:
+        return;
+    case detail::GridModel::BindingChange::Appended:
+        // Rows grown at the end: only what comes into view is drawn, the rest is scroll range.
+        updateScrollBars();
+        if (endInView && redraw)
+            q->viewport()->update(
+                QRect(0, rowY(before), q->viewport()->width(), q->viewport()->height()));
+        paintedStamp = dataSource->ChangeStamp();
+        return;
+    case detail::GridModel::BindingChange::Rearranged:
+        clampCursor();
+        layoutChanged();
+        return;
     }
 }
 
@@ -452,6 +471,8 @@ RecordsetPtr FlexGrid::DataSource() const
 
 void FlexGrid::setDataSource(const RecordsetPtr &recordset)
 {
+    if (d->dataSource && d->dataSource->Events())
+        disconnect(d->dataSource->Events(), nullptr, this, nullptr);
     if (!recordset) {
         d->model.unbind();
         d->dataSource = nullptr;
@@ -466,6 +487,9 @@ void FlexGrid::setDataSource(const RecordsetPtr &recordset)
     d->topRow = d->fixedRows;
     d->leftCol = d->fixedCols;
     d->layoutChanged();
+    // A record set still loading: rows grow with each batch.
+    if (RecordsetEvents *events = recordset->Events())
+        connect(events, &RecordsetEvents::FetchProgress, this, [this] { d->followView(); });
 }
 
 QString FlexGrid::DataField(qint32 band, qint32 col) const

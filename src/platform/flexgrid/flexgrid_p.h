@@ -192,6 +192,8 @@ public:
     // What of a cell range shows in the viewport, as one rectangle (mirrored); empty if none.
     QRect visibleRect(const CellRange &range) const;
     void layoutChanged(); // sizes changed: scroll bars, clamps, repaint
+    // Rows follow the bound record set's view if it changed (Refresh, a batch of a load).
+    void followView();
 
     // Fires a signal unless the grid is being destroyed.
     bool alive = true;

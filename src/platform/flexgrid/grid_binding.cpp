@@ -17,13 +17,13 @@ std::vector<int> viewRecords(const Recordset &rs)
     return view;
 }
 
-// Order-sensitive hash of the view's record numbers: telling "the same records in the same order"
-// without keeping a copy of the view.
-quint64 viewHash(const std::vector<int> &view)
+// Order-sensitive hash of view records [from, to), going on from `h`: tells "the same records
+// in the same order" without keeping a copy of the view, and a view that only grew at its end.
+quint64 viewHash(
+    const std::vector<int> &view, size_t from, size_t to, quint64 h = 0x9E3779B97F4A7C15ull)
 {
-    quint64 h = 0x9E3779B97F4A7C15ull ^ view.size();
-    for (int record : view) {
-        h ^= quint64(quint32(record)) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    for (size_t i = from; i < to; ++i) {
+        h ^= quint64(quint32(view[i])) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
         h *= 0xBF58476D1CE4E5B9ull;
     }
     return h;
@@ -70,29 +70,46 @@ void GridModel::bind(const RecordsetPtr &recordset, int fixedRows, int fixedCols
         for (int k = 0; k < fields; ++k)
             d->text.set(0, fixedCols + k, rs.FieldName(k));
     d->syncedViewStamp = rs.ViewStamp();
-    d->syncedViewHash = viewHash(view);
+    d->syncedViewHash = viewHash(view, 0, view.size());
+    d->syncedViewCount = view.size();
     ++d->version;
 }
 
-bool GridModel::syncBinding()
+GridModel::BindingChange GridModel::syncBinding()
 {
     if (!d->live)
-        return false;
+        return BindingChange::None;
     const Recordset &rs = *d->recordset;
     const quint64 stamp = rs.ViewStamp();
     if (stamp == d->syncedViewStamp)
-        return false;
+        return BindingChange::None;
     d->syncedViewStamp = stamp;
     const std::vector<int> view = viewRecords(rs);
-    const quint64 hash = viewHash(view);
-    if (hash == d->syncedViewHash)
-        return false;
-    d->syncedViewHash = hash;
-
+    const size_t shown = std::min(d->syncedViewCount, view.size());
+    const quint64 prefix = viewHash(view, 0, shown);
     const int first = std::min(d->boundFixedRows, d->rows());
-    const int oldCount = d->rows() - first;
     if (d->rowSource.size() != size_t(d->rows()))
         d->rowSource.resize(size_t(d->rows()), -1);
+
+    if (shown == d->syncedViewCount && prefix == d->syncedViewHash) {
+        if (view.size() == shown)
+            return BindingChange::None; // the same records in the same order
+        // Records added at the end of the view (a load in batches): rows added at the end,
+        // unless the host's own rows follow the bound ones.
+        const bool ownRowsAfter = d->rows() > first && d->rowSource.back() < 0;
+        if (!ownRowsAfter) {
+            const int oldRows = d->rows();
+            setRows(oldRows + int(view.size() - shown));
+            for (size_t i = shown; i < view.size(); ++i)
+                d->rowSource[size_t(oldRows) + i - shown] = view[i];
+            d->syncedViewHash = viewHash(view, shown, view.size(), prefix);
+            d->syncedViewCount = view.size();
+            ++d->version;
+            return BindingChange::Appended;
+        }
+    }
+
+    const int oldCount = d->rows() - first;
     int maxRecord = -1;
     for (int record : view)
         maxRecord = std::max(maxRecord, record);
@@ -114,7 +131,9 @@ bool GridModel::syncBinding()
     d->remapRows(map);
     for (size_t i = 0; i < view.size(); ++i)
         d->rowSource[size_t(first) + i] = view[i];
-    return true;
+    d->syncedViewHash = viewHash(view, 0, view.size());
+    d->syncedViewCount = view.size();
+    return BindingChange::Rearranged;
 }
 
 void GridModel::unbind()

@@ -168,8 +168,10 @@ public:
     // Follows the view when its records or their order changed since the last look (a filter put
     // back as it was is no change): rows of records still there keep their written text, formats,
     // heights and data and move to their record's place; rows of vanished records go; new
-    // records get fresh rows. Columns and fixed rows stay as they are. True when rows changed.
-    bool syncBinding();
+    // records get fresh rows. Records only added at the end (a load in batches) just add rows
+    // at the end. Columns and fixed rows stay as they are.
+    enum class BindingChange { None, Appended, Rearranged };
+    BindingChange syncBinding();
     // Stops following the record set at no cost: the rows keep showing what they showed (until
     // cleared or bound again), and the record set is kept alive for them meanwhile.
     void unbind();

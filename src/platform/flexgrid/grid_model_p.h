@@ -38,6 +38,7 @@ struct GridModel::Private {
     // The view as last followed: its stamp, and a hash of its record numbers in order.
     quint64 syncedViewStamp = 0;
     quint64 syncedViewHash = 0;
+    size_t syncedViewCount = 0;
 
     // Bumped by every change of text or merge flags; keys the merge cache.
     quint64 version = 0;

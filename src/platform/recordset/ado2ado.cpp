@@ -25,6 +25,7 @@ void copyCell(const Column &src, int from, Column &dst, int to)
             dst.setReal(to, src.reals[f]);
             return;
         case Kind::Text:
+        case Kind::Decimal:
             dst.setText(to, src.text(from));
             return;
         case Kind::Bytes:

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tessera::detail {
 
@@ -23,7 +24,8 @@ struct CriteriaNode {
     int column = -1;
     Op op = Op::Eq;
     double number = 0; // Int, Real and Currency (scaled) fields
-    qint64 units = 0; // Date fields
+    qint64 units = 0; // Date fields; Int fields when exactInt
+    bool exactInt = false; // an integer literal, compared without going through a double
     QString text; // Text fields
     LikeMode like = LikeMode::Exact;
 };
@@ -371,8 +373,31 @@ private:
             n.number = number(lit, c, ok);
             if (ok && c.def.type == adBoolean)
                 n.number = n.number != 0 ? 1 : 0;
+            if (ok && c.def.type == adSingle && std::isfinite(float(n.number)))
+                n.number = double(float(n.number)); // as a single holds it
             if (ok && c.kind == Kind::Currency)
                 n.number = std::nearbyint(n.number * 10000.0);
+            if (ok && c.kind == Kind::Int && c.def.type != adBoolean
+                && (lit.type == LitType::Number || lit.type == LitType::String)) {
+                bool whole = false;
+                const qint64 v = lit.text.trimmed().toLongLong(&whole);
+                if (whole) {
+                    n.units = v;
+                    n.exactInt = true;
+                }
+            }
+            if (!ok && c.kind == Kind::Real && lit.type == LitType::String) {
+                QString dec;
+                ok = parseDecimal(lit.text, dec) && (dec == u"NaN" || dec.endsWith(u"Infinity"));
+                if (ok)
+                    n.number = dec == u"NaN"   ? std::numeric_limits<double>::quiet_NaN()
+                        : dec.startsWith(u'-') ? -std::numeric_limits<double>::infinity()
+                                               : std::numeric_limits<double>::infinity();
+            }
+            break;
+        case Kind::Decimal:
+            ok = (lit.type == LitType::Number || lit.type == LitType::String)
+                && parseDecimal(lit.text, n.text);
             break;
         case Kind::Date:
             if (lit.type == LitType::Date || lit.type == LitType::String) {
@@ -408,10 +433,8 @@ private:
 };
 
 template<class T, class Cmp>
-void scan(
-    const std::vector<T> &data, T lit, const Column &c, int first, int count, quint8 *out, Cmp cmp)
+void scan(const T *d, T lit, const Column &c, int first, int count, quint8 *out, Cmp cmp)
 {
-    const T *d = data.data() + first;
     for (int k = 0; k < count; ++k)
         out[k] = quint8(cmp(d[k], lit));
     // Null never compares equal, less or greater.
@@ -419,9 +442,9 @@ void scan(
         out[k] &= quint8(!c.isNull(first + k));
 }
 
+// `data` holds the values of records first .. first + count - 1.
 template<class T>
-void scanOp(
-    Op op, const std::vector<T> &data, T lit, const Column &c, int first, int count, quint8 *out)
+void scanOp(Op op, const T *data, T lit, const Column &c, int first, int count, quint8 *out)
 {
     switch (op) {
     case Op::Eq:
@@ -447,6 +470,26 @@ void scanOp(
     }
 }
 
+bool matches(Op op, int cmp)
+{
+    switch (op) {
+    case Op::Eq:
+        return cmp == 0;
+    case Op::Ne:
+        return cmp != 0;
+    case Op::Lt:
+        return cmp < 0;
+    case Op::Gt:
+        return cmp > 0;
+    case Op::Le:
+        return cmp <= 0;
+    case Op::Ge:
+        return cmp >= 0;
+    default:
+        return false;
+    }
+}
+
 void evalLeaf(const CriteriaNode &n, const Table &t, int first, int count, quint8 *out)
 {
     const Column &c = t.columns[size_t(n.column)];
@@ -457,15 +500,32 @@ void evalLeaf(const CriteriaNode &n, const Table &t, int first, int count, quint
         return;
     }
     switch (c.kind) {
-    case Kind::Real:
-        scanOp<double>(n.op, c.reals, n.number, c, first, count, out);
+    case Kind::Real: {
+        // In the order PostgreSQL gives doubles: NaN equal to itself and above everything.
+        std::vector<quint64> keys(static_cast<size_t>(count));
+        for (int k = 0; k < count; ++k)
+            keys[size_t(k)] = realOrderKey(c.reals[size_t(first + k)]);
+        scanOp<quint64>(n.op, keys.data(), realOrderKey(n.number), c, first, count, out);
         return;
+    }
+    case Kind::Decimal: {
+        const QStringView lit(n.text);
+        for (int k = 0; k < count; ++k)
+            out[k] = quint8(
+                !c.isNull(first + k) && matches(n.op, compareDecimal(c.text(first + k), lit)));
+        return;
+    }
     case Kind::Int:
+        if (n.exactInt) {
+            scanOp<qint64>(n.op, c.ints.data() + first, n.units, c, first, count, out);
+            return;
+        }
+        [[fallthrough]];
     case Kind::Currency: {
         // Whole literals compare exactly as integers; others against the value as a double.
         const double lit = n.number;
         if (lit == std::nearbyint(lit) && std::fabs(lit) < 9.0e18) {
-            scanOp<qint64>(n.op, c.ints, qint64(lit), c, first, count, out);
+            scanOp<qint64>(n.op, c.ints.data() + first, qint64(lit), c, first, count, out);
         } else {
             const qint64 *d = c.ints.data() + first;
             for (int k = 0; k < count; ++k) {
@@ -499,7 +559,7 @@ void evalLeaf(const CriteriaNode &n, const Table &t, int first, int count, quint
         return;
     }
     case Kind::Date:
-        scanOp<qint64>(n.op, c.ints, n.units, c, first, count, out);
+        scanOp<qint64>(n.op, c.ints.data() + first, n.units, c, first, count, out);
         return;
     case Kind::Text: {
         const QStringView lit(n.text);
@@ -726,20 +786,28 @@ void sortRows(std::vector<int> &rows, const Table &t, const std::vector<SortKey>
     case Kind::Date:
         sortByFirstKey<qint64>(rows, t, keys, first.ints);
         return;
-    case Kind::Real:
-        sortByFirstKey<double>(rows, t, keys, first.reals);
+    case Kind::Real: {
+        std::vector<quint64> order(first.reals.size());
+        for (size_t r = 0; r < order.size(); ++r)
+            order[r] = realOrderKey(first.reals[r]);
+        sortByFirstKey<quint64>(rows, t, keys, order);
         return;
+    }
     default:
         break;
     }
-    std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
-        for (const SortKey &k : keys) {
-            const int cmp = t.columns[size_t(k.column)].compareRows(a, b);
-            if (cmp != 0)
-                return k.descending ? cmp > 0 : cmp < 0;
-        }
-        return false;
-    });
+    std::stable_sort(
+        rows.begin(), rows.end(), [&](int a, int b) { return sortsBefore(t, keys, a, b); });
+}
+
+bool sortsBefore(const Table &t, const std::vector<SortKey> &keys, int a, int b)
+{
+    for (const SortKey &k : keys) {
+        const int cmp = t.columns[size_t(k.column)].compareRows(a, b);
+        if (cmp != 0)
+            return k.descending ? cmp > 0 : cmp < 0;
+    }
+    return false;
 }
 
 } // namespace tessera::detail

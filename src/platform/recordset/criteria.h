@@ -36,5 +36,7 @@ std::vector<SortKey> parseSort(const QString &text, const Table &table);
 
 // Stable sort of record numbers by the keys: Null first ascending, text without regard to case.
 void sortRows(std::vector<int> &rows, const Table &table, const std::vector<SortKey> &keys);
+// Whether record a comes before record b under the keys.
+bool sortsBefore(const Table &table, const std::vector<SortKey> &keys, int a, int b);
 
 } // namespace tessera::detail

@@ -2,6 +2,7 @@
 // read access. Each cursor keeps a view (record numbers) over the shared table; sync() brings it
 // up to date with records other cursors added or deleted before any access.
 #include "recordset_p.h"
+#include "sql_source.h"
 
 #include <tessera/Runtime.h>
 
@@ -50,13 +51,25 @@ void RecordsetPrivate::sync() const
     }
     if (seenRows < t.rows) {
         const bool atEof = pos >= int(view.size()) && !view.empty();
+        const int cur = pos >= 0 && pos < int(view.size()) ? view[size_t(pos)] : -1;
         const int first = seenRows, count = t.rows - seenRows;
         std::vector<quint8> mask;
         if (filter)
             filter->evaluate(t, first, count, mask);
+        const size_t oldSize = view.size();
         for (int k = 0; k < count; ++k)
             if (!t.deleted[size_t(first + k)] && (!filter || mask[size_t(k)]))
                 view.push_back(first + k);
+        if (!sortKeys.empty() && view.size() > oldSize) {
+            // Records that arrive while a sort is in force take their sorted places.
+            std::vector<int> tail(view.begin() + qptrdiff(oldSize), view.end());
+            sortRows(tail, t, sortKeys);
+            std::copy(tail.begin(), tail.end(), view.begin() + qptrdiff(oldSize));
+            std::inplace_merge(view.begin(), view.begin() + qptrdiff(oldSize), view.end(),
+                [&](int a, int b) { return sortsBefore(t, sortKeys, a, b); });
+            if (cur >= 0)
+                pos = int(std::find(view.begin(), view.end(), cur) - view.begin());
+        }
         if (atEof)
             pos = int(view.size());
         seenRows = t.rows;
@@ -208,6 +221,16 @@ QVariant Field::Value() const
     return d.column(m_index).value(row);
 }
 
+QString Field::DateText() const
+{
+    const RecordsetPrivate &d = *m_rs->d;
+    const int row = d.currentRow();
+    const Column &c = d.column(m_index);
+    if (c.kind != Kind::Date || c.isNull(row))
+        return QString();
+    return dateText(c.def.type, c.ints[size_t(row)]);
+}
+
 void Field::setValue(const QVariant &value)
 {
     m_rs->d->requireOpen();
@@ -312,7 +335,35 @@ void Recordset::Close()
 
 ObjectStateEnum Recordset::State() const
 {
-    return d->table ? adStateOpen : adStateClosed;
+    if (!d->table)
+        return adStateClosed;
+    const bool fetching = d->table->fetch && d->table->fetch->running();
+    return ObjectStateEnum(adStateOpen | (fetching ? adStateFetching : 0));
+}
+
+void Recordset::OpenIncremental(const QString &source, const QString &connection, int firstBatch)
+{
+    if (d->table)
+        raise(adErrObjectOpen);
+    if (connection.isEmpty())
+        raise(adErrInvalidArgument, QStringLiteral("Incremental loading needs a connection."));
+    auto t = std::make_shared<Table>();
+    std::unique_ptr<SqlReader> reader = openSql(source, connection, true, *t);
+    reader->fetch(*t, std::max(firstBatch, 1));
+    startIncremental(*t, std::move(reader));
+    d->pending.clear();
+    d->install(std::move(t));
+}
+
+void Recordset::Cancel()
+{
+    if (d->table && d->table->fetch)
+        d->table->fetch->cancel();
+}
+
+RecordsetEvents *Recordset::Events() const
+{
+    return d->table ? d->table->eventsObject() : nullptr;
 }
 
 RecordsetPtr Recordset::Clone() const
@@ -671,9 +722,16 @@ QString displayText(const Column &c, int row)
     case Kind::Currency:
         return CStr(QVariant(double(c.ints[r]) / 10000.0));
     case Kind::Date:
-        return CStr(QVariant(unitsToDateTime(c.ints[r])));
+        return CStr(dateValue(c.def.type, c.ints[r]));
     case Kind::Text:
         return c.text(row).toString();
+    case Kind::Decimal: {
+        QString v = c.text(row).toString();
+        const qsizetype point = v.indexOf(u'.');
+        if (point >= 0)
+            v.replace(point, 1, userLocale().decimalPoint());
+        return v;
+    }
     case Kind::Bytes:
         return QString::fromLatin1(c.bytes[r].toHex().toUpper());
     }

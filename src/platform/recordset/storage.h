@@ -9,6 +9,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <limits>
+#include <memory>
 #include <vector>
 
 namespace tessera::detail {
@@ -16,27 +18,60 @@ namespace tessera::detail {
 // How a field's values are held.
 enum class Kind {
     Int, // qint64: integer types and Boolean (0 / 1)
-    Real, // double: single, double, decimal, numeric
+    Real, // double: single, double (NaN and infinities included)
     Currency, // qint64 scaled by 10,000: exact to four decimals
-    Date, // qint64 milliseconds since the start of Julian day 0, no time zone
+    Date, // qint64 microseconds since 2000-01-01 00:00, wall clock; the extremes are +-infinity
     Text, // QString: character types and GUIDs ("{...}")
+    Decimal, // decimal, numeric: the exact digits as ASCII text in the text arena
     Bytes, // QByteArray: binary types
 };
 
 Kind kindOf(DataTypeEnum type);
+// Characters of a text as sizes count them: a surrogate pair is one.
+qsizetype characterCount(QStringView s);
 bool isKnownType(int type);
 // Whether an integer fits the integer type.
 bool inRange(DataTypeEnum type, qint64 v);
 // The size a field of that type has when none is given.
 qint32 defaultSize(DataTypeEnum type);
 
-// Date <-> storage units.
+// Date <-> storage units. The epoch is the one PostgreSQL counts from, so that its whole range
+// of microsecond timestamps fits; +-infinity are the extremes, as there.
+constexpr qint64 usPerDay = 86400000000LL;
+constexpr qint64 unitsEpochJulianDay = 2451545; // 2000-01-01
+constexpr qint64 dateInfinity = std::numeric_limits<qint64>::max();
+constexpr qint64 dateMinusInfinity = std::numeric_limits<qint64>::min();
 qint64 dateToUnits(const QDate &date, const QTime &time);
+qint64 unitsFromDay(qint64 julianDay, qint64 usOfDay);
+// Julian day and microseconds of the day of finite units.
+void splitUnits(qint64 units, qint64 &julianDay, qint64 &usOfDay);
+// The wall clock in a UTC QDateTime, so that no time-zone rule moves or refuses it.
 QDateTime unitsToDateTime(qint64 units);
+// What Value() gives for a date field: QDate (adDBDate), QTime (adDBTime), QDateTime (others);
+// the text "infinity" / "-infinity" (or "24:00:00") where Qt's types have no such value.
+QVariant dateValue(DataTypeEnum type, qint64 units);
 // Days since 1899-12-30 (the classic date serial) <-> storage units.
 qint64 serialToUnits(double serial);
-// Reads "yyyy-mm-dd[Thh:mm[:ss[.fff]]][Z]" and, when usLike, "m/d/yyyy [h:mm[:ss] [AM|PM]]".
+// Reads "yyyy-mm-dd[( |T)hh:mm[:ss[.ffffff]]][Z|+hh[:mm]|-hh[:mm]][ BC]" (a zone offset moves
+// the time to UTC), "infinity", "-infinity", a bare time "hh:mm[:ss[.ffffff]]" and, when usLike,
+// "m/d/yyyy [h:mm[:ss] [AM|PM]]".
 bool parseDateText(QStringView text, qint64 &units, bool usLike = true);
+// parseDateText over a short ASCII text (a database's own date text), without a QString.
+bool parseDateAscii(const char *text, qsizetype length, qint64 &units);
+// ISO text of units: "yyyy-mm-ddThh:mm:ss[.fff|.ffffff]", "yyyy-mm-dd" for adDBDate,
+// "hh:mm:ss[...]" for adDBTime, "infinity", "-infinity"; empty when the year is outside 1..9999.
+QString dateText(DataTypeEnum type, qint64 units);
+
+// Exact decimal text: [-]digits[.digits], no leading zeros, "NaN", "Infinity", "-Infinity".
+// Accepts a sign, an exponent, "inf", "nan" in any case; false when the text is not a number.
+bool parseDecimal(QStringView text, QString &out);
+QString decimalFromDouble(double v);
+// Orders decimal texts as numbers: -Infinity < numbers < Infinity < NaN, as PostgreSQL does.
+int compareDecimal(QStringView a, QStringView b);
+
+// A key whose unsigned order is the order of doubles, with -0 = 0 and NaN after +infinity,
+// equal to itself (PostgreSQL's order, which SQL filters and sorts follow).
+quint64 realOrderKey(double v);
 
 // Currency units (value x 10,000) as plain decimal text without trailing zeros.
 QString currencyText(qint64 units, QChar point = u'.');
@@ -110,6 +145,7 @@ public:
     }
     // Throws adErrDataConversion beyond maxTextLength units.
     void setText(int row, QStringView v);
+    void setTextUtf8(int row, const char *s, qsizetype n);
     void setBytes(int row, QByteArray v)
     {
         bytes[size_t(row)] = std::move(v);
@@ -120,7 +156,20 @@ public:
     int compareRows(int a, int b) const;
 };
 
+// A load still bringing records into a table (incremental loading).
+class TableFetch {
+public:
+    virtual ~TableFetch() = default;
+    virtual void detach() = 0; // the table is going away
+    virtual bool running() const = 0;
+    virtual void cancel() = 0;
+};
+
 struct Table {
+    Table() = default;
+    Table(Table &&) = default;
+    Table &operator=(Table &&) = default;
+    ~Table();
     std::vector<Column> columns;
     int rows = 0;
     std::vector<quint8> deleted; // one byte per record: 1 when deleted
@@ -130,6 +179,11 @@ struct Table {
     int appendRow();
     void reserve(size_t n);
     int findColumn(QStringView name) const; // without regard to case; -1 when missing
+
+    // Incremental loading: the batch signals (made on first use) and the fetch still running.
+    std::unique_ptr<RecordsetEvents> events;
+    std::shared_ptr<TableFetch> fetch;
+    RecordsetEvents *eventsObject();
 };
 
 // Orders texts without regard to case (as QString::compare with Qt::CaseInsensitive), with a

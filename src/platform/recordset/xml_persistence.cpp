@@ -49,6 +49,10 @@ TypeInfo typeInfo(DataTypeEnum t)
         return { "number", "currency" };
     case adDate:
         return { "dateTime", "variantdate" };
+    case adDBDate:
+        return { "date", nullptr };
+    case adDBTime:
+        return { "time", nullptr };
     case adBoolean:
         return { "boolean", nullptr };
     case adDecimal:
@@ -63,6 +67,7 @@ TypeInfo typeInfo(DataTypeEnum t)
         return { "uuid", nullptr };
     case adBinary:
     case adVarBinary:
+    case adLongVarBinary:
         return { "bin.hex", nullptr };
     case adChar:
     case adVarChar:
@@ -91,6 +96,7 @@ bool hasPrecision(DataTypeEnum t)
     case adBigInt:
     case adNumeric:
     case adDBTimeStamp:
+    case adDBTime:
         return true;
     default:
         return false;
@@ -355,8 +361,26 @@ void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
                     o.integer(c.ints[x]);
                 break;
             case Kind::Real:
-                o.real(c.reals[x], c.def.type == adSingle);
+                // XML Schema's forms, which the reader takes back.
+                if (std::isnan(c.reals[x]))
+                    o.raw("NaN");
+                else if (std::isinf(c.reals[x]))
+                    o.raw(c.reals[x] > 0 ? "INF" : "-INF");
+                else
+                    o.real(c.reals[x], c.def.type == adSingle);
                 break;
+            case Kind::Decimal: {
+                const QStringView v = c.text(r);
+                char buf[128];
+                if (v.size() < qsizetype(sizeof buf)) {
+                    for (qsizetype k = 0; k < v.size(); ++k)
+                        buf[k] = char(v[k].unicode());
+                    o.raw(buf, size_t(v.size()));
+                } else {
+                    o.text(v);
+                }
+                break;
+            }
             case Kind::Currency: {
                 const qint64 u = c.ints[x];
                 if (u % 10000 == 0)
@@ -366,38 +390,11 @@ void writeDocument(Out &o, const Table &t, const std::vector<int> &rows)
                 break;
             }
             case Kind::Date: {
-                // Plain arithmetic: a QDateTime per value would cost a time-zone lookup.
-                const qint64 units = c.ints[x];
-                qint64 day = units / 86400000;
-                qint64 msOfDay = units % 86400000;
-                if (msOfDay < 0) {
-                    msOfDay += 86400000;
-                    --day;
-                }
-                int y = 0, mo = 0, dd = 0;
-                QDate::fromJulianDay(day).getDate(&y, &mo, &dd);
-                if (y < 0 || y > 9999) {
+                const QString v = dateText(c.def.type, c.ints[x]);
+                if (v.isEmpty())
                     raise(adErrDataConversion,
                         QStringLiteral("Field '%1': the date cannot be written.").arg(c.def.name));
-                }
-                const int secs = int(msOfDay / 1000);
-                o.twoDigits(y / 100);
-                o.twoDigits(y % 100);
-                o.ch('-');
-                o.twoDigits(mo);
-                o.ch('-');
-                o.twoDigits(dd);
-                o.ch('T');
-                o.twoDigits(secs / 3600);
-                o.ch(':');
-                o.twoDigits(secs / 60 % 60);
-                o.ch(':');
-                o.twoDigits(secs % 60);
-                if (const int ms = int(msOfDay % 1000)) {
-                    o.ch('.');
-                    o.ch(char('0' + ms / 100));
-                    o.twoDigits(ms % 100);
-                }
+                o.raw(v.toLatin1().constData(), size_t(v.size()));
                 break;
             }
             case Kind::Text:
@@ -480,14 +477,18 @@ DataTypeEnum typeFrom(QStringView dt, QStringView dbtype, bool fixed, bool isLon
             return adDecimal;
         return adNumeric;
     }
-    if (is(dt, "dateTime") || is(dt, "dateTime.tz") || is(dt, "date") || is(dt, "time"))
+    if (is(dt, "date"))
+        return adDBDate;
+    if (is(dt, "time") || is(dt, "time.tz"))
+        return adDBTime;
+    if (is(dt, "dateTime") || is(dt, "dateTime.tz"))
         return is(dbtype, "timestamp") ? adDBTimeStamp : adDate;
     if (is(dt, "boolean"))
         return adBoolean;
     if (is(dt, "uuid"))
         return adGUID;
     if (is(dt, "bin.hex") || is(dt, "bin.base64"))
-        return fixed ? adBinary : adVarBinary;
+        return fixed ? adBinary : isLong ? adLongVarBinary : adVarBinary;
     return adEmpty;
 }
 
@@ -539,7 +540,7 @@ private:
     std::shared_ptr<Table> t;
     QByteArray zPrefix, rsPrefix; // as declared on the root element
     bool fastDone = false;
-    QString scratch;
+    QString scratch, scratchDecimal;
     bool haveSchema = false;
     std::vector<quint8> base64;
     std::vector<qint64> keyColumns;
@@ -988,7 +989,8 @@ private:
     static bool tooLong(const Column &c, QStringView v)
     {
         return c.def.definedSize > 0 && v.size() > c.def.definedSize && c.def.type != adLongVarChar
-            && c.def.type != adLongVarWChar && c.def.type != adGUID;
+            && c.def.type != adLongVarWChar && c.def.type != adGUID
+            && characterCount(v) > c.def.definedSize;
     }
 
     // Stores the text of a value into the record; false when it is not a value of the field.
@@ -1017,15 +1019,37 @@ private:
             ok = quickReal(v, c.reals[r]);
             if (!ok)
                 c.reals[r] = v.toDouble(&ok);
-            if (ok && c.def.type == adSingle)
+            if (ok && !std::isfinite(c.reals[r])) {
+                // Only the written forms of NaN and the infinities; 1e999 is no number.
+                ok = v == u"NaN" || v == u"INF" || v == u"-INF" || v == u"+INF"
+                    || v.compare(QLatin1String("nan"), Qt::CaseInsensitive) == 0
+                    || v.compare(QLatin1String("inf"), Qt::CaseInsensitive) == 0
+                    || v.compare(QLatin1String("-inf"), Qt::CaseInsensitive) == 0
+                    || v.compare(QLatin1String("infinity"), Qt::CaseInsensitive) == 0
+                    || v.compare(QLatin1String("-infinity"), Qt::CaseInsensitive) == 0;
+                if (ok && v.startsWith(u'-') && std::isnan(c.reals[r]))
+                    ok = false;
+            } else if (ok && c.def.type == adSingle) {
                 c.reals[r] = double(float(c.reals[r]));
-            ok = ok && std::isfinite(c.reals[r]); // after narrowing: 1e300 is no single
+                ok = std::isfinite(c.reals[r]); // after narrowing: 1e300 is no single
+            }
             break;
+        case Kind::Decimal: {
+            ok = parseDecimal(v, scratchDecimal);
+            if (ok)
+                c.setText(row, scratchDecimal);
+            break;
+        }
         case Kind::Currency:
             ok = parseCurrency(v, c.ints[r]);
             break;
         case Kind::Date:
             ok = parseDateText(v, c.ints[r], false);
+            if (ok && c.def.type == adDBTime && c.ints[r] != usPerDay && c.ints[r] != dateInfinity
+                && c.ints[r] != dateMinusInfinity) {
+                qint64 day = 0;
+                splitUnits(c.ints[r], day, c.ints[r]);
+            }
             break;
         case Kind::Text:
             if (v.size() > Column::maxTextLength || tooLong(c, v))
@@ -1179,6 +1203,7 @@ private:
                         c.reals[size_t(original)] = c.reals[size_t(changes)];
                         break;
                     case Kind::Text:
+                    case Kind::Decimal:
                         c.setText(original, c.text(changes));
                         break;
                     case Kind::Bytes:
@@ -1231,6 +1256,7 @@ void compact(Table &t)
                 dst.setReal(nr, src.reals[size_t(r)]);
                 break;
             case Kind::Text:
+            case Kind::Decimal:
                 dst.setText(nr, src.text(r));
                 break;
             case Kind::Bytes:
