@@ -166,7 +166,7 @@ Section parseSection(QStringView raw)
                 state = Tail;
         } else if ((u == u'E' || u == u'e') && (state == Frac || (state == Int && hasPlaceholder))
             && i + 1 < n && (raw[i + 1] == QLatin1Char('+') || raw[i + 1] == QLatin1Char('-'))) {
-            // The placeholders after the marker, if any, give the exponent's least digits.
+            // The placeholders after the marker, if any, give the exponent's minimum digits.
             tokens.push_back({ Tok::Exponent, 0, QString(c) });
             s.scientific = true;
             s.expPlus = raw[i + 1] == QLatin1Char('+');
