@@ -45,9 +45,15 @@ float CSng(const QVariant &value);
 // numeric texts as their number) go through the section for their sign: one section puts "-"
 // before a negative, unless it rounds to all zeros; a second section shows negatives without
 // sign, a third shows exact zero, a fourth Empty and Null (which otherwise give ""). Digits are
-// the value's 15 significant ones (7 for a Single), rounded half away from zero. A text that is
-// not numeric comes back unchanged; an empty expression gives CStr. An expression whose first
-// section has date tokens and no digit placeholders reads numbers as date serials.
+// the value's 15 significant ones (7 for a Single), rounded half away from zero. In an exponent
+// format the placeholders before the decimal point give the mantissa's integer digits and those
+// after E+ E- e+ e- the exponent's minimum digits (none: as many as it needs); E- and e- show no
+// plus sign. A text that is not numeric comes back unchanged; an empty expression gives CStr.
+// An expression whose first section has date tokens and no digit placeholders reads numbers as
+// date serials. One whose first section has @ & < > or ! is a text format and takes any value
+// by its text (CStr): @ shows a character or a space, & a character or nothing, filled from the
+// right (from the left after !), characters beyond them go before (after) everything else;
+// < and > change the case; a second section is for empty texts and Null.
 QString Format(const QVariant &value, const QString &expression = QString());
 
 // Text-to-Boolean conversion; Error 13 when the value has none.
