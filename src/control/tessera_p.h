@@ -110,7 +110,7 @@ public:
     }
 
     // --- Cell tracking (src/interaction/cell_tracking.cpp) ---
-    void GridEnterCell();
+    bool GridEnterCell(); // true when a new cell was entered
     void GridLeaveCell();
     void CommitCellChange();
     void FormatCurrentCell();
@@ -125,14 +125,14 @@ public:
     void switchOnTimer1();
     void timer1Tick();
     QElapsedTimer lastCellEntered;
-    // Leaving a formatted cell formats it again: the texts seen lately and what they format to,
-    // so a cursor going over cells already formatted costs a look-up, not a Format.
+    // Leaving a formatted cell formats it again: the texts seen lately and what they became, so
+    // a cursor going over cells already formatted costs a look-up, not a parse and a Format.
     struct FormatMemo {
         QString format, text, result;
         int localeGeneration = -1;
     };
     std::array<FormatMemo, 64> formatMemo;
-    QString formatCached(const QString &text, const QString &format);
+    QString formattedForCell(const QString &text, const QString &format);
     // Set while the control itself moves the grid's cursor: the grid's enter and leave events
     // are the control's own doing then, and reach neither the tracking nor the host.
     bool movingCursor = false;

@@ -39,10 +39,10 @@ void TesseraPrivate::raiseTextChanged()
     enteredCellText = previous.toString();
 }
 
-void TesseraPrivate::GridEnterCell()
+bool TesseraPrivate::GridEnterCell()
 {
     if (layoutSuspended)
-        return;
+        return false;
     FlexGrid &g = *fxgGrid;
     const qint32 r = g.Row(), c = g.Col();
     const bool headerRowZero = r == 0 && g.FixedRows() == 0;
@@ -64,7 +64,7 @@ void TesseraPrivate::GridEnterCell()
             });
             Picture1->setFocus(Qt::OtherFocusReason);
         }
-        return;
+        return false;
     }
     savedCellBackColor = defaultCellBackColor;
     curRow = r;
@@ -86,6 +86,7 @@ void TesseraPrivate::GridEnterCell()
     }
     switchOnTimer1();
     validatePending = false;
+    return true;
 }
 
 void TesseraPrivate::switchOnTimer1()
@@ -149,13 +150,26 @@ void TesseraPrivate::CommitCellChange()
     });
 }
 
-QString TesseraPrivate::formatCached(const QString &text, const QString &format)
+// What a cell's text becomes when the cell is left: a number in the column's format, "0" in it
+// for an empty cell or a text that is no number; a percent format shows hundredths.
+QString TesseraPrivate::formattedForCell(const QString &text, const QString &fmt)
 {
-    FormatMemo &m = formatMemo[(qHash(text) ^ qHash(format)) % formatMemo.size()];
+    FormatMemo &m = formatMemo[(qHash(text) ^ qHash(fmt)) % formatMemo.size()];
     const int generation = userLocaleGeneration();
-    if (m.localeGeneration != generation || m.text != text || m.format != format)
-        m = FormatMemo { format, text, Format(text, format), generation };
-    return m.result;
+    if (m.localeGeneration == generation && m.text == text && m.format == fmt)
+        return m.result;
+    QString s;
+    double value = 0;
+    if (text.trimmed().isEmpty() && fmt.contains(QLatin1Char('0'))) {
+        s = Format(0, fmt);
+    } else if (!fmt.contains(QLatin1Char('%'))) {
+        s = NumericValue(text, value) ? Format(text, fmt) : Format(0, fmt);
+    } else {
+        const QString bare = QString(text).remove(QLatin1Char('%'));
+        s = NumericValue(bare, value) ? Format(value / 100, fmt) : Format(0, fmt);
+    }
+    m = FormatMemo { fmt, text, s, generation };
+    return s;
 }
 
 void TesseraPrivate::FormatCurrentCell()
@@ -165,19 +179,8 @@ void TesseraPrivate::FormatCurrentCell()
         const eColDefsX *def = slot(curCol);
         if (!def || curCol >= g.Cols() - 1 || def->ColorBySigned || def->TextFormat.isEmpty())
             return;
-        const QString &fmt = def->TextFormat;
         const QString text = g.TextMatrix(curRow, curCol);
-        QString s;
-        double value = 0;
-        if (text.trimmed().isEmpty() && fmt.contains(QLatin1Char('0'))) {
-            s = Format(0, fmt);
-        } else if (!fmt.contains(QLatin1Char('%'))) {
-            s = NumericValue(text, value) ? formatCached(text, fmt) : Format(0, fmt);
-        } else {
-            // A percent format shows hundredths: "25%" is a quarter.
-            const QString bare = QString(text).remove(QLatin1Char('%'));
-            s = NumericValue(bare, value) ? Format(value / 100, fmt) : Format(0, fmt);
-        }
+        const QString s = formattedForCell(text, def->TextFormat);
         if (s != text)
             g.setTextMatrix(curRow, curCol, s);
     });
@@ -227,9 +230,10 @@ void Tessera::setCol(qint32 col)
         const QScopedValueRollback moving(d->movingCursor, true);
         d->fxgGrid->setCol(col);
     }
-    d->GridEnterCell();
+    const bool entered = d->GridEnterCell(); // which took the new cell's text already
     d->curCol = col;
-    skipOnError([&] { d->enteredCellText = d->fxgGrid->TextMatrix(d->fxgGrid->Row(), col); });
+    if (!entered)
+        skipOnError([&] { d->enteredCellText = d->fxgGrid->TextMatrix(d->fxgGrid->Row(), col); });
     d->notify(QStringLiteral("Col"));
 }
 
@@ -245,9 +249,10 @@ void Tessera::setRow(qint32 row)
         const QScopedValueRollback moving(d->movingCursor, true);
         d->fxgGrid->setRow(row);
     }
-    d->GridEnterCell();
+    const bool entered = d->GridEnterCell();
     d->curRow = row;
-    skipOnError([&] { d->enteredCellText = d->fxgGrid->TextMatrix(row, d->fxgGrid->Col()); });
+    if (!entered)
+        skipOnError([&] { d->enteredCellText = d->fxgGrid->TextMatrix(row, d->fxgGrid->Col()); });
     d->notify(QStringLiteral("Row"));
 }
 
