@@ -99,7 +99,11 @@ int main(int argc, char **argv)
     control.show();
     PaintCounter counter;
     grid.viewport()->installEventFilter(&counter);
-    QCoreApplication::processEvents();
+    // The control fits its grid 100 ms after the last resize: measure the settled layout.
+    QElapsedTimer settling;
+    settling.start();
+    while (settling.elapsed() < 250)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
     int paints = 0;
     if (wanted("cellwriter_1m")) {

@@ -115,6 +115,9 @@ public:
     // order changed (filter, sort, added or deleted records): rows move with their records,
     // keeping the text written into them; columns and header rows stay.
     void Refresh();
+    // Grows whenever any cell's text may have changed (written, moved by a sort or a bound view,
+    // re-read from the record set); equal stamps mean every text reads as before.
+    quint64 TextStamp() const;
     void setSort(qint16 sortCode); // write-only
 
     // --- Cursor and selection -------------------------------------------------------------------

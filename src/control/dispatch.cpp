@@ -7,6 +7,7 @@
 #include "tessera_p.h"
 
 #include <tessera/Runtime.h>
+#include <tessera/VariantTypes.h>
 
 #include <QHash>
 
@@ -31,19 +32,6 @@ bool isScalar(const QVariant &value)
     case QMetaType::UnknownType: // Empty
     case QMetaType::Nullptr: // Null
     case QMetaType::Bool:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Float:
-    case QMetaType::Double:
     case QMetaType::QChar:
     case QMetaType::QString:
     case QMetaType::QByteArray:
@@ -52,7 +40,7 @@ bool isScalar(const QVariant &value)
     case QMetaType::QDateTime:
         return true;
     default:
-        return false;
+        return isNumberTypeId(value.typeId());
     }
 }
 

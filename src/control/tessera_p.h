@@ -10,7 +10,7 @@
 #include <tessera/Tessera.h>
 
 #include <QComboBox>
-#include <QElapsedTimer>
+#include <QHash>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
@@ -98,7 +98,7 @@ public:
         (fxgGrid->*set)(gridValue<T>(value));
         notify(QLatin1String(name));
     }
-    template<class T, class V> static T gridValue(V value)
+    template<class T, class V> static std::remove_cvref_t<T> gridValue(const V &value)
     {
         if constexpr (std::is_same_v<T, qint16> && !std::is_same_v<V, qint16>) {
             if (value < -32768 || value > 32767)
@@ -124,21 +124,37 @@ public:
     // per cursor move), the time of the last entry is kept and the tick waits out the rest.
     void switchOnTimer1();
     void timer1Tick();
-    QElapsedTimer lastCellEntered;
+    qint64 lastCellEnteredMs = 0; // on a coarse clock: read on every move, it must be cheap
+    // The text of grid cell (row, col), read from the grid again only when its texts may have
+    // changed: a move reads the cell it leaves and the one it enters several times. Throws as
+    // TextMatrix does. The reference holds until the next call.
+    const QString &cellText(qint32 row, qint32 col);
+    struct CellTextCache {
+        qint32 row = -1, col = -1;
+        quint64 stamp = 0;
+        QString text;
+    } cellTextCache;
     // Leaving a formatted cell formats it again: the texts seen lately and what they became, so
     // a cursor going over cells already formatted costs a look-up, not a parse and a Format.
+    // Slots are picked by the column and a quick hash of the text; this runs on every move.
     struct FormatMemo {
         QString format, text, result;
         int localeGeneration = -1;
     };
-    std::array<FormatMemo, 64> formatMemo;
-    QString formattedForCell(const QString &text, const QString &format);
-    // Set while the control itself moves the grid's cursor: the grid's enter and leave events
-    // are the control's own doing then, and reach neither the tracking nor the host.
-    bool movingCursor = false;
+    std::array<FormatMemo, 256> formatMemo;
+    QString formattedForCell(qint32 col, const QString &text, const QString &format);
+    // The control's own cursor move (Row and Col): the tracking around the grid's move, which
+    // runs with the grid's signals blocked (its enter and leave events would run the tracking
+    // twice, and four signals cost more than the move); the row/column and selection events
+    // are raised as the grid would have raised them.
+    template<class Move> void trackedMove(Move &&moveGrid);
 
     // --- Event relay (src/interaction/event_relay.cpp) ---
     void connectGridEvents();
+    // What the grid's RowColChange and SelChange become: the host's events, the required-field
+    // check. Also raised by the control's own cursor moves, which keep the grid quiet.
+    void relayRowColChange();
+    void relaySelChange();
     // The control's focus entry and exit (the focus entering or leaving any of its widgets).
     void enterFocus();
     void exitFocus();

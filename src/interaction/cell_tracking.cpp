@@ -11,7 +11,10 @@
 
 #include <tessera/Runtime.h>
 
-#include <QScopedValueRollback>
+#include <QDeadlineTimer>
+
+#include <cstring>
+#include <time.h>
 
 namespace tessera {
 
@@ -29,7 +32,7 @@ void TesseraPrivate::raiseTextChanged()
 {
     QVariant row = curRow, col = curCol, previous = enteredCellText;
     QVariant actual;
-    skipOnError([&] { actual = fxgGrid->TextMatrix(curRow, curCol); });
+    skipOnError([&] { actual = cellText(curRow, curCol); });
     Q_EMIT q->CellValueChanged(row, col, previous, actual);
     // The first three are the tracking's own fields, passed by reference.
     skipOnError([&] {
@@ -77,7 +80,7 @@ bool TesseraPrivate::GridEnterCell()
             g.setColSel(g.Cols() - 1);
         });
     }
-    skipOnError([&] { enteredCellText = g.TextMatrix(r, c); });
+    skipOnError([&] { enteredCellText = cellText(r, c); });
     if (r > g.FixedRows() - 1)
         g.Refresh();
     if (validatePending) {
@@ -89,16 +92,45 @@ bool TesseraPrivate::GridEnterCell()
     return true;
 }
 
+const QString &TesseraPrivate::cellText(qint32 row, qint32 col)
+{
+    CellTextCache &c = cellTextCache;
+    const quint64 stamp = fxgGrid->TextStamp();
+    if (row != c.row || col != c.col || stamp != c.stamp) {
+        c.row = -1; // until the read succeeds
+        c.text = fxgGrid->TextMatrix(row, col);
+        c.row = row;
+        c.col = col;
+        c.stamp = stamp;
+    }
+    return c.text;
+}
+
+namespace {
+// Milliseconds on the system's coarse monotonic clock (a few ms of resolution, a fraction of
+// the cost of the precise one); the deferred EnterCell needs no finer.
+qint64 coarseNowMs()
+{
+#ifdef CLOCK_MONOTONIC_COARSE
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+#else
+    return QDeadlineTimer::current().deadline();
+#endif
+}
+} // namespace
+
 void TesseraPrivate::switchOnTimer1()
 {
-    lastCellEntered.start();
+    lastCellEnteredMs = coarseNowMs();
     if (!Timer1->isActive())
         Timer1->start(100);
 }
 
 void TesseraPrivate::timer1Tick()
 {
-    const qint64 waited = lastCellEntered.elapsed();
+    const qint64 waited = coarseNowMs() - lastCellEnteredMs;
     if (waited < 100) {
         Timer1->start(int(100 - waited)); // the cursor moved on since: EnterCell waits for it
         return;
@@ -138,7 +170,7 @@ void TesseraPrivate::CommitCellChange()
         if (def && def->CheckBox)
             return; // check marks report their own changes
         FormatCurrentCell();
-        const QString now = fxgGrid->TextMatrix(curRow, curCol);
+        const QString &now = cellText(curRow, curCol);
         if (now == enteredCellText)
             return;
         if (noRaise) {
@@ -146,17 +178,29 @@ void TesseraPrivate::CommitCellChange()
             return;
         }
         raiseTextChanged();
-        enteredCellText = fxgGrid->TextMatrix(curRow, curCol); // the host may have written it
+        enteredCellText = cellText(curRow, curCol); // the host may have written it
     });
 }
 
 // What a cell's text becomes when the cell is left: a number in the column's format, "0" in it
 // for an empty cell or a text that is no number; a percent format shows hundredths.
-QString TesseraPrivate::formattedForCell(const QString &text, const QString &fmt)
+namespace {
+bool sameUnits(const QString &a, const QString &b)
 {
-    FormatMemo &m = formatMemo[(qHash(text) ^ qHash(fmt)) % formatMemo.size()];
+    return a.size() == b.size()
+        && (a.constData() == b.constData()
+            || std::memcmp(a.constData(), b.constData(), size_t(a.size()) * sizeof(QChar)) == 0);
+}
+} // namespace
+
+QString TesseraPrivate::formattedForCell(qint32 col, const QString &text, const QString &fmt)
+{
+    quint32 hash = 2166136261u ^ quint32(col); // FNV-1a over the text's units
+    for (const QChar ch : text)
+        hash = (hash ^ ch.unicode()) * 16777619u;
+    FormatMemo &m = formatMemo[hash % formatMemo.size()];
     const int generation = userLocaleGeneration();
-    if (m.localeGeneration == generation && m.text == text && m.format == fmt)
+    if (m.localeGeneration == generation && sameUnits(m.text, text) && sameUnits(m.format, fmt))
         return m.result;
     QString s;
     double value = 0;
@@ -179,9 +223,9 @@ void TesseraPrivate::FormatCurrentCell()
         const eColDefsX *def = slot(curCol);
         if (!def || curCol >= g.Cols() - 1 || def->ColorBySigned || def->TextFormat.isEmpty())
             return;
-        const QString text = g.TextMatrix(curRow, curCol);
-        const QString s = formattedForCell(text, def->TextFormat);
-        if (s != text)
+        const QString &text = cellText(curRow, curCol);
+        const QString s = formattedForCell(curCol, text, def->TextFormat);
+        if (!sameUnits(s, text))
             g.setTextMatrix(curRow, curCol, s);
     });
 }
@@ -206,7 +250,7 @@ void TesseraPrivate::CheckRequiredFields()
             g.setRow(above);
             curRow = g.Row();
             curCol = g.Col();
-            enteredCellText = g.TextMatrix(curRow, curCol);
+            enteredCellText = cellText(curRow, curCol);
         }
     });
     skipOnError([&] {
@@ -222,18 +266,30 @@ qint32 Tessera::Col() const
     return d->fxgGrid->Col();
 }
 
+template<class Move> void TesseraPrivate::trackedMove(Move &&moveGrid)
+{
+    FlexGrid &g = *fxgGrid;
+    GridLeaveCell();
+    const qint32 r = g.Row(), c = g.Col(), rs = g.RowSel(), cs = g.ColSel();
+    {
+        // Quiet: the grid's own enter and leave events would run the tracking a second time.
+        const QSignalBlocker quiet(&g);
+        moveGrid(g);
+    }
+    const bool cellChanged = g.Row() != r || g.Col() != c;
+    if (cellChanged)
+        relayRowColChange();
+    if (cellChanged || g.RowSel() != rs || g.ColSel() != cs)
+        relaySelChange();
+}
+
 void Tessera::setCol(qint32 col)
 {
-    d->GridLeaveCell();
-    {
-        // The grid's own enter and leave events would run the tracking a second time.
-        const QScopedValueRollback moving(d->movingCursor, true);
-        d->fxgGrid->setCol(col);
-    }
+    d->trackedMove([col](FlexGrid &g) { g.setCol(col); });
     const bool entered = d->GridEnterCell(); // which took the new cell's text already
     d->curCol = col;
     if (!entered)
-        skipOnError([&] { d->enteredCellText = d->fxgGrid->TextMatrix(d->fxgGrid->Row(), col); });
+        skipOnError([&] { d->enteredCellText = d->cellText(d->fxgGrid->Row(), col); });
     d->notify(QStringLiteral("Col"));
 }
 
@@ -244,15 +300,11 @@ qint32 Tessera::Row() const
 
 void Tessera::setRow(qint32 row)
 {
-    d->GridLeaveCell();
-    {
-        const QScopedValueRollback moving(d->movingCursor, true);
-        d->fxgGrid->setRow(row);
-    }
+    d->trackedMove([row](FlexGrid &g) { g.setRow(row); });
     const bool entered = d->GridEnterCell();
     d->curRow = row;
     if (!entered)
-        skipOnError([&] { d->enteredCellText = d->fxgGrid->TextMatrix(row, d->fxgGrid->Col()); });
+        skipOnError([&] { d->enteredCellText = d->cellText(row, d->fxgGrid->Col()); });
     d->notify(QStringLiteral("Row"));
 }
 

@@ -21,35 +21,13 @@ void TesseraPrivate::connectGridEvents()
     const auto direct = Qt::DirectConnection;
 
     QObject::connect(
-        g, &FlexGrid::EnterCell, t,
-        [this] {
-            if (!movingCursor)
-                GridEnterCell();
-        },
-        direct);
+        g, &FlexGrid::EnterCell, t, [this] { GridEnterCell(); }, direct);
     QObject::connect(
-        g, &FlexGrid::LeaveCell, t,
-        [this] {
-            if (!movingCursor)
-                GridLeaveCell();
-        },
-        direct);
+        g, &FlexGrid::LeaveCell, t, [this] { GridLeaveCell(); }, direct);
     QObject::connect(
-        g, &FlexGrid::RowColChange, t,
-        [this] {
-            if (!layoutSuspended)
-                Q_EMIT q->RowColChange();
-        },
-        direct);
+        g, &FlexGrid::RowColChange, t, [this] { relayRowColChange(); }, direct);
     QObject::connect(
-        g, &FlexGrid::SelChange, t,
-        [this] {
-            if (layoutSuspended)
-                return;
-            CheckRequiredFields();
-            Q_EMIT q->SelChange();
-        },
-        direct);
+        g, &FlexGrid::SelChange, t, [this] { relaySelChange(); }, direct);
     QObject::connect(
         g, &FlexGrid::Scroll, t,
         [this] {
@@ -126,6 +104,20 @@ void TesseraPrivate::connectGridEvents()
         else if (wasInside && !isNowInside)
             exitFocus();
     });
+}
+
+void TesseraPrivate::relayRowColChange()
+{
+    if (!layoutSuspended)
+        Q_EMIT q->RowColChange();
+}
+
+void TesseraPrivate::relaySelChange()
+{
+    if (layoutSuspended)
+        return;
+    CheckRequiredFields();
+    Q_EMIT q->SelChange();
 }
 
 void TesseraPrivate::enterFocus()

@@ -1,5 +1,6 @@
 // A Tessera with a check-mark column and a sign-arrow column written through TextMatrix, saved
 // as control_screenshot.png in the build folder; the pixels show glyphs, colours and the grid.
+#include "../flexgrid/tst_flexgrid_helpers.h"
 #include "tessera_p.h"
 
 #include <tessera/PropertyBag.h>
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using namespace tessera;
+using tessera::test::countPixels;
 
 class tst_ControlScreenshot : public QObject {
     Q_OBJECT
@@ -16,18 +18,6 @@ class tst_ControlScreenshot : public QObject {
 private Q_SLOTS:
     void screenshot();
 };
-
-namespace {
-template<class Test> int countPixels(const QImage &img, const QRect &box, Test test)
-{
-    int n = 0;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x <= box.right(); ++x)
-            if (test(img.pixelColor(x, y)))
-                ++n;
-    return n;
-}
-} // namespace
 
 void tst_ControlScreenshot::screenshot()
 {

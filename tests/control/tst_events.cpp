@@ -7,10 +7,13 @@
 
 #include <TestHelpers.h>
 #include <tessera/PropertyBag.h>
+#include <tessera/Recordset.h>
 #include <tessera/Tessera.h>
 
 #include <QSignalSpy>
 #include <QTest>
+
+#include <functional>
 
 using namespace tessera;
 using namespace tessera::test;
@@ -114,6 +117,8 @@ private Q_SLOTS:
     void hostCancelsKeys();
     void hostDecidesCustomSort();
     void rowAndColSetters();
+    void textChangedUnderTheCursor_data();
+    void textChangedUnderTheCursor();
 };
 
 void tst_Events::typedCellLeftByClick_data()
@@ -347,6 +352,46 @@ void tst_Events::rowAndColSetters()
     QCOMPARE(notices.at(1).at(0).toString(), QStringLiteral("Col"));
     // A bad row reaches the host as the grid's error, after the cell was left.
     QVERIFY_TESSERA_ERROR(s.control.setRow(99), flexErrInvalidRow);
+}
+
+// However a text changes while its cell is current, leaving the cell reports it: the tracking
+// must not trust what it read on entry.
+void tst_Events::textChangedUnderTheCursor_data()
+{
+    QTest::addColumn<std::function<void(Scene &)>>("change");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("written into the grid") << std::function<void(Scene &)>([](Scene &s) {
+        s.grid->setTextMatrix(2, 1, QStringLiteral("new"));
+    }) << QStringLiteral("CellValueChanged(2,1,2,1,new)");
+    QTest::newRow("record edited in the bound record set") << std::function<void(Scene &)>(
+        [](Scene &s) {
+            auto rs = std::make_shared<Recordset>();
+            rs->Fields().Append(QStringLiteral("Name"), adVarWChar, 20);
+            rs->Open();
+            for (const char *name : { "bolt", "nut", "screw" }) {
+                rs->AddNew();
+                rs->setCollect(QStringLiteral("Name"), QString::fromLatin1(name));
+                rs->Update();
+            }
+            s.grid->setDataSource(rs);
+            s.control.setRow(2);
+            s.control.setCol(1);
+            s.settle();
+            rs->SetViewValue(1, 0, QStringLiteral("rivet"));
+        }) << QStringLiteral("CellValueChanged(2,1,nut,rivet)");
+}
+
+void tst_Events::textChangedUnderTheCursor()
+{
+    QFETCH(std::function<void(Scene &)>, change);
+    QFETCH(QString, expected);
+    Scene s;
+    s.control.setRow(2);
+    s.control.setCol(1);
+    s.settle();
+    change(s);
+    s.control.setRow(3);
+    QCOMPARE(s.log.take(), (QStringList { expected, "LeaveCell", "RowColChange", "SelChange" }));
 }
 
 QTEST_MAIN(tst_Events)

@@ -5,6 +5,7 @@
 #include <tessera/FlexGrid.h>
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QStringList>
 #include <QTest>
 
@@ -46,6 +47,17 @@ inline QPoint cellMiddle(FlexGrid &grid, int row, int col)
 {
     return cellTopLeft(grid, row, col)
         + QPoint(colPixels(grid, col) / 2, toPixels(grid.RowHeight(row)) / 2);
+}
+
+// Pixels of a box of an image that satisfy a test (a colour, some ink).
+template<class Test> int countPixels(const QImage &img, const QRect &box, Test test)
+{
+    int n = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (test(img.pixelColor(x, y)))
+                ++n;
+    return n;
 }
 
 // Records the cell events of a grid as "Name@row,col" (the cursor when the event arrived).

@@ -21,21 +21,6 @@ private Q_SLOTS:
     void generalAlignmentFollowsUserLocale();
 };
 
-namespace {
-
-// Pixels of a cell's box (inside its grid lines) that satisfy a test.
-template<class Test> int countPixels(const QImage &img, const QRect &box, Test test)
-{
-    int n = 0;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x <= box.right(); ++x)
-            if (test(img.pixelColor(x, y)))
-                ++n;
-    return n;
-}
-
-} // namespace
-
 void tst_FlexGridScreenshot::screenshot()
 {
     FlexGrid grid;

@@ -77,7 +77,7 @@ FlexGrid::FlexGrid(QWidget *parent)
     d->hwnd = nextHwnd.fetchAndAddRelaxed(1);
     d->model.setRows(2);
     d->model.setCols(2);
-    d->font = QWidget::font();
+    d->setGridFont(QWidget::font());
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
@@ -414,6 +414,11 @@ void FlexGrid::Refresh()
         d->paintedStamp = stamp;
         d->update();
     }
+}
+
+quint64 FlexGrid::TextStamp() const
+{
+    return d->model.textStamp();
 }
 
 void FlexGridPrivate::followView()

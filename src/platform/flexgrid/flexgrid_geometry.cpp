@@ -17,7 +17,13 @@ qint32 FlexGridPrivate::defaultRowHeightTwips() const
 {
     if (defaultRowHeightSet >= 0)
         return defaultRowHeightSet;
-    return std::max(toTwips(QFontMetrics(font).height() + 4), rowHeightMin);
+    return std::max(toTwips(fontLineHeight + 4), rowHeightMin);
+}
+
+void FlexGridPrivate::setGridFont(const QFont &f)
+{
+    font = f;
+    fontLineHeight = QFontMetrics(font).height();
 }
 
 int FlexGridPrivate::defaultRowHeight() const

@@ -121,7 +121,7 @@ bool FlexGrid::event(QEvent *event)
     }
     if (event->type() == QEvent::FontChange && QWidget::font() != d->font) {
         // A font from the parent or a style sheet is the grid font too.
-        d->font = QWidget::font();
+        d->setGridFont(QWidget::font());
         d->layoutChanged();
     } else if (event->type() == QEvent::PaletteChange) {
         d->update(); // system colours follow the palette

@@ -545,7 +545,7 @@ QFont FlexGrid::Font() const
 
 void FlexGrid::setFont(const QFont &font)
 {
-    d->font = font;
+    d->setGridFont(font);
     QWidget::setFont(font);
     d->layoutChanged();
 }

@@ -69,7 +69,8 @@ public:
     bool rightToLeft = false;
     qint16 pictureType = 0;
     bool redraw = true;
-    QFont font;
+    QFont font; // set through setGridFont, which measures it once
+    int fontLineHeight = 0; // pixels; row heights ask for it on every move
     std::optional<QFont> fontFixed; // none: fixed cells follow `font`
     float fontWidth = 0;
     qint16 rowSizingMode = 0;
@@ -129,6 +130,7 @@ public:
     // --- sizes (pixels, unless named twips) ---
     int defaultColWidth() const;
     int defaultRowHeight() const;
+    void setGridFont(const QFont &f);
     qint32 defaultRowHeightTwips() const;
     // Exact twips of a column or row: as set, else its default.
     qint32 colWidthTwips(int c) const;

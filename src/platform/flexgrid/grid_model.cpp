@@ -2,6 +2,8 @@
 // Sorting is in grid_sort.cpp, merging in grid_merge.cpp, binding in grid_binding.cpp.
 #include "grid_model_p.h"
 
+#include <tessera/Recordset.h>
+
 #include <algorithm>
 
 namespace tessera::detail {
@@ -113,7 +115,7 @@ QString GridModel::text(int row, int col) const
     const auto h = d->text.handle(row, col);
     if (h == GridTextStore::kNone && d->readsThrough(row, col))
         return d->boundText(row, col);
-    return d->text.view(h).toString();
+    return d->text.string(h);
 }
 
 void GridModel::setText(int row, int col, const QString &text)
@@ -341,6 +343,12 @@ void GridModel::setMergeCol(int col, bool merge)
         d->colInfo[size_t(col)].merge = merge;
         ++d->version;
     }
+}
+
+quint64 GridModel::textStamp() const
+{
+    // Both counters only grow, so their sum changes whenever either does.
+    return d->version + (d->recordset ? d->recordset->ChangeStamp() : 0);
 }
 
 qint64 GridModel::memoryUsage() const

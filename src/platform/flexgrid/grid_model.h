@@ -181,6 +181,9 @@ public:
 
     // Approximate heap bytes used by text storage (for benchmarks).
     qint64 memoryUsage() const;
+    // Grows whenever a cell's text may have changed: written, moved, or re-read from the record
+    // set.
+    quint64 textStamp() const;
 
 private:
     struct Private;

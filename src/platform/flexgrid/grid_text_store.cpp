@@ -109,6 +109,16 @@ QStringView GridTextStore::view(std::uint64_t h) const
     return QStringView(m_chunks[chunk].data.get() + (h & kOffsetMask), len);
 }
 
+QString GridTextStore::string(std::uint64_t h) const
+{
+    if (h != kNone && !isInline(h) && !isBig(h) && isLatin(h)) {
+        const size_t chunk = size_t((h >> 20) & kChunkMask);
+        const char *src = m_latinChunks[chunk].data.get() + (h & kOffsetMask);
+        return QString::fromLatin1(src, qsizetype(arenaLength(h)));
+    }
+    return view(h).toString();
+}
+
 bool GridTextStore::sameText(std::uint64_t a, std::uint64_t b) const
 {
     if (a == b)

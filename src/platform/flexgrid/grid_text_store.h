@@ -40,7 +40,9 @@ public:
     // The text behind a handle; valid until the next write, and (for inline and Latin-1 texts,
     // decoded into a small ring of buffers) until the eighth view after it.
     QStringView view(std::uint64_t handle) const;
-    QString text(int row, int col) const { return view(handle(row, col)).toString(); }
+    // The text behind a handle as a string of its own (Latin-1 texts widened in one pass).
+    QString string(std::uint64_t handle) const;
+    QString text(int row, int col) const { return string(handle(row, col)); }
     // Writes a text; an empty one becomes kWrittenEmpty when `keepEmpty`, else kNone.
     void set(int row, int col, QStringView text, bool keepEmpty = false);
     void erase(int row, int col);
