@@ -9,6 +9,8 @@
 //                    1,000,000-row control with a formatted column, against the same moves on a
 //                    bare FlexGrid; and the most pixels one move has repainted.
 // Each prints `compare <metric> tessera=... <peer>=... ratio=<peer/tessera>`; best of three.
+#include "bench_common.h"
+
 #include "tessera_p.h"
 
 #include <tessera/PropertyBag.h>
@@ -22,33 +24,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 
 using namespace tessera;
+using namespace tessera::bench;
 
 namespace {
 
 constexpr int kCells = 1000000;
 constexpr int kRows = kCells / 3 + 1; // three columns of cells
-
-double bestSeconds(const std::function<void()> &setup, const std::function<void()> &work)
-{
-    double best = 1e30;
-    for (int run = 0; run < 3; ++run) {
-        setup();
-        QElapsedTimer t;
-        t.start();
-        work();
-        best = std::min(best, double(t.nsecsElapsed()) / 1e9);
-    }
-    return best;
-}
-
-void compare(const char *metric, const char *peer, double tessera, double other)
-{
-    std::printf("compare %s tessera=%.4gs %s=%.4gs ratio=%.2f\n", metric, tessera, peer, other,
-        other / tessera);
-}
 
 class PaintCounter : public QObject {
 public:
@@ -141,7 +124,7 @@ int main(int argc, char **argv)
                 }
             });
         std::printf("cellwriter_1m: %d cells, %d paints during the burst\n", 3 * kRows, paints);
-        compare("cellwriter_1m", "qstandarditemmodel", writer, peer);
+        compare("cellwriter_1m", "qstandarditemmodel", writer, peer, "s");
     }
 
     // ---- autonumber_1m ----
@@ -163,7 +146,7 @@ int main(int argc, char **argv)
                 for (int r = 1; r <= numbered; ++r)
                     grid.setTextMatrix(r, 0, QString::number(r));
             });
-        compare("autonumber_1m", "flexgrid", autonumber, bare);
+        compare("autonumber_1m", "flexgrid", autonumber, bare, "s");
     }
 
     // ---- tracking_moves_100k ----
@@ -235,7 +218,7 @@ int main(int argc, char **argv)
                 "%lld, the viewport: %lld)\n",
         static_cast<long long>(worst), static_cast<long long>(rowArea),
         static_cast<long long>(grid.viewport()->width()) * grid.viewport()->height());
-    compare("tracking_moves_100k", "flexgrid", tracked, bareMoves);
+    compare("tracking_moves_100k", "flexgrid", tracked, bareMoves, "s");
     std::fflush(stdout);
     std::quick_exit(0);
 }

@@ -3,36 +3,25 @@
 //               and column as the host's Long arguments) against 1,000,000 direct TextMatrix
 //               calls; best of three.
 // Prints `compare invoke_1m tessera=<late-bound> direct=<direct> ratio=<direct/late-bound>`.
+#include "bench_common.h"
+
 #include <tessera/FlexGrid.h>
 #include <tessera/PropertyBag.h>
 #include <tessera/Tessera.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 
 using namespace tessera;
+using namespace tessera::bench;
 
 namespace {
 
 constexpr int kCalls = 1000000;
 constexpr int kRows = 1000;
 constexpr qint32 TextMatrixId = 0x6803002B;
-
-double bestSeconds(const std::function<void()> &work)
-{
-    double best = 1e30;
-    for (int run = 0; run < 3; ++run) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        best = std::min(best, double(t.nsecsElapsed()) / 1e9);
-    }
-    return best;
-}
 
 } // namespace
 
@@ -69,7 +58,6 @@ int main(int argc, char **argv)
     }
     std::printf("invoke_1m: %d calls, %.1f ns a late-bound call, %.1f ns a direct one\n", kCalls,
         late * 1e9 / kCalls, direct * 1e9 / kCalls);
-    std::printf(
-        "compare invoke_1m tessera=%.4gs direct=%.4gs ratio=%.2f\n", late, direct, direct / late);
+    compare("invoke_1m", "direct", late, direct, "s");
     return 0;
 }

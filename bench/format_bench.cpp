@@ -1,6 +1,8 @@
 // Formats 1,000,000 numbers with "#,##0.00" and prints the time per call beside Qt's own number
 // texts for the same numbers in the same run; then reads the texts back with CDbl beside
 // QLocale::toDouble, and with Val beside QString::toDouble.
+#include "bench_common.h"
+
 #include <tessera/Runtime.h>
 
 #include <QLocale>
@@ -27,12 +29,6 @@ template<class Fn> double nsPerCall(const std::vector<double> &values, Fn &&fn, 
 double nsSince(Clock::time_point start, size_t calls)
 {
     return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / double(calls);
-}
-
-void compareLine(const char *metric, double tessera, const char *peer, double peerNs)
-{
-    std::printf("compare %s tessera=%.1fns %s=%.1fns ratio=%.2f\n", metric, tessera, peer, peerNs,
-        peerNs / tessera);
 }
 
 } // namespace
@@ -76,8 +72,8 @@ int main()
     std::printf("%-34s %10.1f\n", "QLocale::toString(v, 'f', 2)", qlocale);
     std::printf("texts differing from QLocale in the first 10,000: %d (checksum %lld)\n", differ,
         static_cast<long long>(checksum));
-    compareLine("format_1m", tessera, "qlocale", qlocale);
-    compareLine("format_1m", tessera, "qstring_number", number);
+    tessera::bench::compare("format_1m", "qlocale", tessera, qlocale, "ns");
+    tessera::bench::compare("format_1m", "qstring_number", tessera, number, "ns");
 
     // The way back: the grouped texts read as numbers, CDbl beside QLocale::toDouble.
     std::vector<QString> texts;
@@ -98,7 +94,7 @@ int main()
     }
     std::printf("%-34s %10.1f\n", "tessera::CDbl(\"-123,456.78\")", parseTessera);
     std::printf("%-34s %10.1f   (sum %.2f)\n", "QLocale::toDouble", parseQt, sum);
-    compareLine("parse_1m", parseTessera, "qlocale", parseQt);
+    tessera::bench::compare("parse_1m", "qlocale", parseTessera, parseQt, "ns");
 
     // Leading-number values, as grids compute sort keys: Val beside QString::toDouble on the
     // same plain texts.
@@ -117,6 +113,6 @@ int main()
     }
     std::printf("%-34s %10.1f\n", "tessera::Val(\"-123456.78\")", valTessera);
     std::printf("%-34s %10.1f   (sum %.2f)\n", "QString::toDouble", valQt, sum);
-    compareLine("val_1m", valTessera, "qstring_todouble", valQt);
+    tessera::bench::compare("val_1m", "qstring_todouble", valTessera, valQt, "ns");
     return 0;
 }

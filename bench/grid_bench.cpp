@@ -6,6 +6,8 @@
 // QStandardItemModel::sort is measured at 100,000 rows at most and extrapolated by n log n: in
 // Qt 6.4 destroying a sorted QStandardItemModel takes time quadratic in its rows, so the sorted
 // peer model is deliberately leaked and the process ends with std::quick_exit.
+#include "bench_common.h"
+
 #include <tessera/FlexGrid.h>
 #include <tessera/Recordset.h>
 
@@ -27,6 +29,8 @@
 #include <map>
 #include <memory>
 #include <vector>
+
+using tessera::bench::compare;
 
 namespace {
 
@@ -118,12 +122,6 @@ void put(const QString &key, double value)
     results[key] = value;
     std::printf("  %-34s %12.4f\n", qPrintable(key), value);
     std::fflush(stdout);
-}
-
-void compare(const char *metric, const char *peer, double tessera, double other, const char *unit)
-{
-    std::printf("compare %s tessera=%.4g%s %s=%.4g%s ratio=%.2f\n", metric, tessera, unit, peer,
-        other, unit, tessera > 0 ? other / tessera : 0.0);
 }
 
 // ---- tessera -----------------------------------------------------------------------------
@@ -369,12 +367,10 @@ int main(int argc, char **argv)
         compare("sort_numeric_1m", "qstandarditemmodel", r("1m.tessera.sort_numeric_s"),
             r("1m.qsim.sort_s_extrapolated"), "s");
         compare("paint_1m", "qtableview", r("1m.tessera.paint_s"), r("1m.qtableview.paint_s"), "s");
-        std::printf("compare paint_1m_vs_1k tessera=%.4gs tessera_1k=%.4gs ratio=%.2f\n",
-            r("1m.tessera.paint_s"), r("1m.tessera_1k.paint_s"),
-            r("1m.tessera_1k.paint_s") / r("1m.tessera.paint_s"));
-        std::printf("compare format_col_1m_vs_1k tessera=%.4gs tessera_1k=%.4gs ratio=%.2f\n",
-            r("1m.tessera.format_col_s"), r("1k.tessera.format_col_s"),
-            r("1k.tessera.format_col_s") / r("1m.tessera.format_col_s"));
+        compare("paint_1m_vs_1k", "tessera_1k", r("1m.tessera.paint_s"), r("1m.tessera_1k.paint_s"),
+            "s");
+        compare("format_col_1m_vs_1k", "tessera_1k", r("1m.tessera.format_col_s"),
+            r("1k.tessera.format_col_s"), "s");
         compare("bind_1m", "qstandarditemmodel", r("1m.tessera.bind_s"), r("1m.qsim.bind_s"), "s");
         compare("bind_1m", "qtablewidget", r("1m.tessera.bind_s"), r("1m.qtw.bind_s"), "s");
         compare("bind_memory_1m", "qstandarditemmodel", r("1m.tessera.bind_bytes_per_cell"),

@@ -2,6 +2,8 @@
 // tables (C API, same records, same run): building, a filter keeping 10%, a two-key sort, and
 // beside XML saving and loading the plain QFile::write of the same bytes and a bare
 // QXmlStreamReader pass over the file.
+#include "bench_common.h"
+
 #include <tessera/Recordset.h>
 
 #include <QCoreApplication>
@@ -20,6 +22,8 @@
 #include <vector>
 
 using namespace tessera;
+
+using tessera::bench::compare;
 
 namespace {
 
@@ -80,12 +84,6 @@ long rssKb()
         return 0;
     const QList<QByteArray> parts = f.readAll().split(' ');
     return parts.size() > 1 ? parts[1].toLong() * 4 : 0;
-}
-
-void compare(const char *metric, double tessera, const char *peer, double other, const char *unit)
-{
-    std::printf("compare %s tessera=%.1f%s %s=%.1f%s ratio=%.2f\n", metric, tessera, unit, peer,
-        other, unit, tessera > 0 ? other / tessera : 0.0);
 }
 
 void exec(sqlite3 *db, const char *sql)
@@ -267,13 +265,13 @@ int main(int argc, char **argv)
                 "sorted ok: %s; load ok: %s\n\n",
         keptRs, keptSql, textRs, textSql, sortedOk ? "yes" : "NO", loadOk ? "yes" : "NO");
 
-    compare("build_1m", buildRs, "sqlite", buildSql, "ms");
-    compare("memory_1m", memRs, "sqlite", memSql, "MB");
-    compare("filter_1m", filterRs, "sqlite", filterSql, "ms");
-    compare("filter_text_1m", filterTextRs, "sqlite", filterTextSql, "ms");
-    compare("sort_1m", sortRs, "sqlite", sortSql, "ms");
-    compare("save_xml_1m", saveRs, "qfile_write", savePlain, "ms");
-    compare("load_xml_1m", loadRs, "qxmlstreamreader", loadPlain, "ms");
+    compare("build_1m", "sqlite", buildRs, buildSql, "ms");
+    compare("memory_1m", "sqlite", memRs, memSql, "MB");
+    compare("filter_1m", "sqlite", filterRs, filterSql, "ms");
+    compare("filter_text_1m", "sqlite", filterTextRs, filterTextSql, "ms");
+    compare("sort_1m", "sqlite", sortRs, sortSql, "ms");
+    compare("save_xml_1m", "qfile_write", saveRs, savePlain, "ms");
+    compare("load_xml_1m", "qxmlstreamreader", loadRs, loadPlain, "ms");
     sqlite3_close(db);
     return keptRs == keptSql && textRs == textSql && sortedOk && loadOk ? 0 : 1;
 }

@@ -6,6 +6,8 @@
 //     paint.
 // PostgreSQL comes from TESSERA_PG_URL; without it the program runs itself again under
 // tests/postgres/with-postgres.sh, which starts a throwaway server.
+#include "bench_common.h"
+
 #include <tessera/FlexGrid.h>
 #include <tessera/Recordset.h>
 
@@ -25,6 +27,8 @@
 
 using namespace tessera;
 
+using tessera::bench::compare;
+
 namespace {
 
 double ms(const std::function<void()> &f)
@@ -42,13 +46,6 @@ double best(const std::function<void()> &f, int runs = 3)
     for (int k = 1; k < runs; ++k)
         m = std::min(m, ms(f));
     return m;
-}
-
-void compare(const char *metric, double tessera, const char *peer, double other)
-{
-    std::printf("compare %s tessera=%.1fms %s=%.1fms ratio=%.2f\n", metric, tessera, peer, other,
-        tessera > 0 ? other / tessera : 0.0);
-    std::fflush(stdout);
 }
 
 void exec(QSqlDatabase &db, const QString &sql)
@@ -146,7 +143,7 @@ void firstRows(QSqlDatabase &db, const QString &url)
         2);
     std::printf("first screen: %d grid rows at once incrementally, %d after a complete Open\n",
         shownIncremental, shownComplete);
-    compare("sql_first_rows_1m", incremental, "complete_open", complete);
+    compare("sql_first_rows_1m", "complete_open", incremental, complete, "ms");
     exec(db, QStringLiteral("DROP TABLE bench_articles_1m"));
 }
 
@@ -163,7 +160,7 @@ void open100k(const char *metric, const QString &url, const QString &table)
     const double raw = best([&] { rawLoop(url, query, values); });
     std::printf("%s: %d records; the raw loop read %lld values\n", metric, records,
         static_cast<long long>(values));
-    compare(metric, ours, "qsqlquery", raw);
+    compare(metric, "qsqlquery", ours, raw, "ms");
 }
 
 } // namespace
