@@ -127,16 +127,18 @@ public:
     qint64 lastCellEnteredMs = 0; // on a coarse clock: read on every move, it must be cheap
     // The text of grid cell (row, col), read from the grid again only when its texts may have
     // changed: a move reads the cell it leaves and the one it enters several times. Throws as
-    // TextMatrix does. The reference holds until the next call.
-    const QString &cellText(qint32 row, qint32 col);
+    // TextMatrix does.
+    QString cellText(qint32 row, qint32 col);
     struct CellTextCache {
         qint32 row = -1, col = -1;
         quint64 stamp = 0;
+        bool valid = false;
         QString text;
     } cellTextCache;
     // Leaving a formatted cell formats it again: the texts seen lately and what they became, so
     // a cursor going over cells already formatted costs a look-up, not a parse and a Format.
-    // Slots are picked by the column and a quick hash of the text; this runs on every move.
+    // Slots are picked by a quick hash of the text salted with the column; this runs on every
+    // move.
     struct FormatMemo {
         QString format, text, result;
         int localeGeneration = -1;

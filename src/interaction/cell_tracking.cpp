@@ -14,6 +14,7 @@
 #include <QDeadlineTimer>
 
 #include <cstring>
+
 #include <time.h>
 
 namespace tessera {
@@ -92,16 +93,17 @@ bool TesseraPrivate::GridEnterCell()
     return true;
 }
 
-const QString &TesseraPrivate::cellText(qint32 row, qint32 col)
+QString TesseraPrivate::cellText(qint32 row, qint32 col)
 {
     CellTextCache &c = cellTextCache;
     const quint64 stamp = fxgGrid->TextStamp();
-    if (row != c.row || col != c.col || stamp != c.stamp) {
-        c.row = -1; // until the read succeeds
+    if (!c.valid || row != c.row || col != c.col || stamp != c.stamp) {
+        c.valid = false; // until the read succeeds
         c.text = fxgGrid->TextMatrix(row, col);
         c.row = row;
         c.col = col;
         c.stamp = stamp;
+        c.valid = true;
     }
     return c.text;
 }
@@ -170,7 +172,7 @@ void TesseraPrivate::CommitCellChange()
         if (def && def->CheckBox)
             return; // check marks report their own changes
         FormatCurrentCell();
-        const QString &now = cellText(curRow, curCol);
+        const QString now = cellText(curRow, curCol);
         if (now == enteredCellText)
             return;
         if (noRaise) {
@@ -185,6 +187,7 @@ void TesseraPrivate::CommitCellChange()
 // What a cell's text becomes when the cell is left: a number in the column's format, "0" in it
 // for an empty cell or a text that is no number; a percent format shows hundredths.
 namespace {
+// Equal units; cheaper than operator== for the short texts compared on every move.
 bool sameUnits(const QString &a, const QString &b)
 {
     return a.size() == b.size()
@@ -223,7 +226,7 @@ void TesseraPrivate::FormatCurrentCell()
         const eColDefsX *def = slot(curCol);
         if (!def || curCol >= g.Cols() - 1 || def->ColorBySigned || def->TextFormat.isEmpty())
             return;
-        const QString &text = cellText(curRow, curCol);
+        const QString text = cellText(curRow, curCol);
         const QString s = formattedForCell(curCol, text, def->TextFormat);
         if (!sameUnits(s, text))
             g.setTextMatrix(curRow, curCol, s);
@@ -272,24 +275,32 @@ template<class Move> void TesseraPrivate::trackedMove(Move &&moveGrid)
     GridLeaveCell();
     const qint32 r = g.Row(), c = g.Col(), rs = g.RowSel(), cs = g.ColSel();
     {
-        // Quiet: the grid's own enter and leave events would run the tracking a second time.
+        // Quiet: the grid's leave event would run the tracking a second time, and its four
+        // signals cost more than the move. What the grid's move raises is raised here, in the
+        // grid's order: enter, row/column change, selection change.
         const QSignalBlocker quiet(&g);
         moveGrid(g);
     }
     const bool cellChanged = g.Row() != r || g.Col() != c;
-    if (cellChanged)
+    if (cellChanged) {
+        GridEnterCell();
         relayRowColChange();
+    }
     if (cellChanged || g.RowSel() != rs || g.ColSel() != cs)
         relaySelChange();
 }
 
+// After the move, the cell written is the one tracked, unless the tracking moved the cursor on
+// (the required-field check pulling it back to a row above, a by-row selection putting it in
+// column 0): then what the tracking recorded stands, or edits there would go unreported.
 void Tessera::setCol(qint32 col)
 {
     d->trackedMove([col](FlexGrid &g) { g.setCol(col); });
-    const bool entered = d->GridEnterCell(); // which took the new cell's text already
-    d->curCol = col;
-    if (!entered)
+    d->GridEnterCell();
+    if (d->fxgGrid->Col() == col) {
+        d->curCol = col;
         skipOnError([&] { d->enteredCellText = d->cellText(d->fxgGrid->Row(), col); });
+    }
     d->notify(QStringLiteral("Col"));
 }
 
@@ -301,10 +312,11 @@ qint32 Tessera::Row() const
 void Tessera::setRow(qint32 row)
 {
     d->trackedMove([row](FlexGrid &g) { g.setRow(row); });
-    const bool entered = d->GridEnterCell();
-    d->curRow = row;
-    if (!entered)
+    d->GridEnterCell();
+    if (d->fxgGrid->Row() == row) {
+        d->curRow = row;
         skipOnError([&] { d->enteredCellText = d->cellText(row, d->fxgGrid->Col()); });
+    }
     d->notify(QStringLiteral("Row"));
 }
 

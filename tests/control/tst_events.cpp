@@ -8,6 +8,7 @@
 #include <TestHelpers.h>
 #include <tessera/PropertyBag.h>
 #include <tessera/Recordset.h>
+#include <tessera/Runtime.h>
 #include <tessera/Tessera.h>
 
 #include <QSignalSpy>
@@ -257,6 +258,13 @@ void tst_Events::requiredColumnPullsBack()
     QCOMPARE(s.grid->Row(), 1);
     QCOMPARE(s.d->curRow, 1);
     QCOMPARE(s.d->enteredCellText, QStringLiteral("1,1"));
+    // A Row write is pulled back alike, and the tracking follows the cursor, not the value.
+    s.grid->setTextMatrix(1, 4, QStringLiteral("done"));
+    s.control.setRow(4);
+    QCOMPARE(s.grid->Row(), 2);
+    QCOMPARE(s.d->curRow, 2);
+    QCOMPARE(s.d->enteredCellText, QStringLiteral("2,1"));
+    QCOMPARE(s.settle().count(QStringLiteral("EnterCell")), 1);
 }
 
 void tst_Events::sameCellAndQuickMoves()
@@ -363,22 +371,52 @@ void tst_Events::textChangedUnderTheCursor_data()
     QTest::newRow("written into the grid") << std::function<void(Scene &)>([](Scene &s) {
         s.grid->setTextMatrix(2, 1, QStringLiteral("new"));
     }) << QStringLiteral("CellValueChanged(2,1,2,1,new)");
+    // Bound: the cursor on the second record's first field.
+    auto bind = [](Scene &s, const QVariantList &values) {
+        auto rs = std::make_shared<Recordset>();
+        rs->Fields().Append(QStringLiteral("Value"),
+            values.front().typeId() == QMetaType::Double ? adDouble : adVarWChar, 20);
+        rs->Open();
+        for (const QVariant &v : values) {
+            rs->AddNew();
+            rs->setCollect(QStringLiteral("Value"), v);
+            rs->Update();
+        }
+        s.grid->setDataSource(rs);
+        s.control.setRow(2);
+        s.control.setCol(1);
+        s.settle();
+        return rs;
+    };
     QTest::newRow("record edited in the bound record set") << std::function<void(Scene &)>(
-        [](Scene &s) {
-            auto rs = std::make_shared<Recordset>();
-            rs->Fields().Append(QStringLiteral("Name"), adVarWChar, 20);
-            rs->Open();
-            for (const char *name : { "bolt", "nut", "screw" }) {
-                rs->AddNew();
-                rs->setCollect(QStringLiteral("Name"), QString::fromLatin1(name));
-                rs->Update();
-            }
-            s.grid->setDataSource(rs);
-            s.control.setRow(2);
-            s.control.setCol(1);
-            s.settle();
-            rs->SetViewValue(1, 0, QStringLiteral("rivet"));
+        [bind](Scene &s) {
+            bind(s, { "bolt", "nut", "screw" })->SetViewValue(1, 0, QStringLiteral("rivet"));
         }) << QStringLiteral("CellValueChanged(2,1,nut,rivet)");
+    // Another record set's change stamp may be any number, its own or the first one's.
+    for (int lower = 0; lower < 4; ++lower) {
+        QTest::addRow("bound to another record set, stamp lower by %d", lower)
+            << std::function<void(Scene &)>([bind, lower](Scene &s) {
+                   const auto first = bind(s, { "bolt", "nut", "screw", "pin", "nail", "tack" });
+                   auto other = std::make_shared<Recordset>();
+                   other->Fields().Append(QStringLiteral("Value"), adVarWChar, 20);
+                   other->Open();
+                   for (const char *v : { "a", "b", "c" }) {
+                       other->AddNew();
+                       other->setCollect(QStringLiteral("Value"), QString::fromLatin1(v));
+                       other->Update();
+                   }
+                   while (other->ChangeStamp() + lower < first->ChangeStamp())
+                       other->SetViewValue(0, 0, QStringLiteral("a"));
+                   QCOMPARE(other->ChangeStamp() + lower, first->ChangeStamp());
+                   s.grid->setDataSource(other);
+               })
+            << QStringLiteral("CellValueChanged(2,1,nut,b)");
+    }
+    QTest::newRow("the user's locale changed under a bound number") << std::function<void(Scene &)>(
+        [bind](Scene &s) {
+            bind(s, { 1.5, 2.5, 3.5 });
+            setUserLocale(QLocale(QStringLiteral("it_IT")));
+        }) << QStringLiteral("CellValueChanged(2,1,2.5,2,5)");
 }
 
 void tst_Events::textChangedUnderTheCursor()
@@ -389,8 +427,10 @@ void tst_Events::textChangedUnderTheCursor()
     s.control.setRow(2);
     s.control.setCol(1);
     s.settle();
+    const QLocale locale = userLocale();
     change(s);
     s.control.setRow(3);
+    setUserLocale(locale);
     QCOMPARE(s.log.take(), (QStringList { expected, "LeaveCell", "RowColChange", "SelChange" }));
 }
 

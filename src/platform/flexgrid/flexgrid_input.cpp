@@ -123,6 +123,9 @@ bool FlexGrid::event(QEvent *event)
         // A font from the parent or a style sheet is the grid font too.
         d->setGridFont(QWidget::font());
         d->layoutChanged();
+    } else if (event->type() == QEvent::ScreenChangeInternal) {
+        d->setGridFont(d->font); // another screen may measure the font otherwise
+        d->layoutChanged();
     } else if (event->type() == QEvent::PaletteChange) {
         d->update(); // system colours follow the palette
     }

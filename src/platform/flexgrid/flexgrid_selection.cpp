@@ -40,6 +40,8 @@ CellRange FlexGridPrivate::fillRange() const
 
 // --- cursor moves ------------------------------------------------------------------------------
 
+// The control's own Row/Col writes raise these same events in this order themselves, with the
+// grid's signals blocked (Tessera's trackedMove): keep the two in step.
 void FlexGridPrivate::moveTo(int r, int c, int rs, int cs)
 {
     const bool cellChanged = r != row || c != col;

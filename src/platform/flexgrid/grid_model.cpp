@@ -3,6 +3,7 @@
 #include "grid_model_p.h"
 
 #include <tessera/Recordset.h>
+#include <tessera/Runtime.h>
 
 #include <algorithm>
 
@@ -347,8 +348,17 @@ void GridModel::setMergeCol(int col, bool merge)
 
 quint64 GridModel::textStamp() const
 {
-    // Both counters only grow, so their sum changes whenever either does.
-    return d->version + (d->recordset ? d->recordset->ChangeStamp() : 0);
+    const Recordset *rs = d->recordset.get();
+    const quint64 rsStamp = rs ? rs->ChangeStamp() : 0;
+    const int locale = rs ? userLocaleGeneration() : 0;
+    if (rs != d->stampedRecordset || rsStamp != d->stampedRecordsetStamp
+        || locale != d->stampedLocale) {
+        d->stampedRecordset = rs;
+        d->stampedRecordsetStamp = rsStamp;
+        d->stampedLocale = locale;
+        ++d->version;
+    }
+    return d->version;
 }
 
 qint64 GridModel::memoryUsage() const

@@ -42,6 +42,11 @@ struct GridModel::Private {
 
     // Bumped by every change of text or merge flags; keys the merge cache.
     quint64 version = 0;
+    // What bound texts were last read from: the record set, its change stamp, the user's locale
+    // (numbers and dates are shown in it). Any difference counts as a change of text.
+    mutable const Recordset *stampedRecordset = nullptr;
+    mutable quint64 stampedRecordsetStamp = 0;
+    mutable int stampedLocale = 0;
     struct MergeCache {
         quint64 version = ~quint64(0);
         quint64 stamp = 0; // the bound record set's change stamp

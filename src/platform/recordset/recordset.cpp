@@ -163,6 +163,7 @@ const std::vector<FieldDef> RecordsetPrivate::defs() const
 
 void RecordsetPrivate::install(std::shared_ptr<Table> t)
 {
+    retiredVersions += table ? table->version : 0;
     table = std::move(t);
     filter.reset();
     filterText.clear();
@@ -319,6 +320,7 @@ void Recordset::Open(const QString &source, const QString &connection)
 
 void Recordset::Close()
 {
+    d->retiredVersions += d->table ? d->table->version : 0;
     d->table.reset();
     d->view.clear();
     d->view.shrink_to_fit();
@@ -668,7 +670,7 @@ quint64 Recordset::ChangeStamp() const
 {
     if (d->table)
         d->sync();
-    return (d->table ? d->table->version : 0) + d->viewStamp;
+    return d->retiredVersions + (d->table ? d->table->version : 0) + d->viewStamp;
 }
 
 quint64 Recordset::ViewStamp() const

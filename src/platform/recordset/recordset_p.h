@@ -27,6 +27,9 @@ struct RecordsetPrivate {
     mutable int seenRows = 0;
     mutable quint64 seenDeleteVersion = 0;
     mutable quint64 viewStamp = 0;
+    // The versions of the tables this cursor held before (closed or replaced), so that its
+    // change stamp keeps growing across Close and Open.
+    quint64 retiredVersions = 0;
     mutable int pos = 0; // index in view; -1 is BOF, view.size() is EOF
     mutable bool currentDeleted = false;
 
