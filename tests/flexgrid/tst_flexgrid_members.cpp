@@ -1,7 +1,7 @@
 // The FlexGrid members a host calls from code (their errors are in tst_flexgrid_bad_input; plain
-// settings round trip in the control's property surface test): OLE colours, the cursor under new
-// dimensions, text, Clip, FormatString, AddItem and RemoveItem, FillStyle ranges, Sort, column
-// moves, geometry in twips, Redraw, fonts and binding.
+// settings and the Compare event in the control's surface and event tests): OLE colours, the cursor
+// under new dimensions, text, Clip, FormatString, AddItem and RemoveItem, FillStyle ranges, Sort,
+// column moves, geometry in twips, Redraw, fonts and binding.
 #include "tst_flexgrid_helpers.h"
 
 #include <TestHelpers.h>
@@ -64,7 +64,6 @@ private Q_SLOTS:
     void fillStyleReachesSelection();
     void sortRangeAndKeys_data();
     void sortRangeAndKeys();
-    void customSortThroughCompare();
     void colPositionMovesColumn();
     void geometryInTwips();
     void rowSizingAll();
@@ -309,42 +308,24 @@ void tst_FlexGridMembers::fillStyleReachesSelection_data()
         QTest::newRow(qPrintable(QStringLiteral("%1 fill 0 by column").arg(QLatin1String(name))))
             << 0 << 2 << set << get << value;
     };
-    row(
-        "CellBackColor", [](FlexGrid &g) { g.setCellBackColor(0x0000FF); },
-        [](const FlexGrid &g) { return QString::number(g.CellBackColor(), 16); }, "ff");
-    row(
-        "CellForeColor", [](FlexGrid &g) { g.setCellForeColor(0x00FF00); },
-        [](const FlexGrid &g) { return QString::number(g.CellForeColor(), 16); }, "ff00");
-    row(
-        "CellAlignment", [](FlexGrid &g) { g.setCellAlignment(7); },
-        [](const FlexGrid &g) { return QString::number(g.CellAlignment()); }, "7");
-    row(
-        "CellTextStyle", [](FlexGrid &g) { g.setCellTextStyle(2); },
-        [](const FlexGrid &g) { return QString::number(g.CellTextStyle()); }, "2");
-    row(
-        "CellFontBold", [](FlexGrid &g) { g.setCellFontBold(true); },
-        [](const FlexGrid &g) { return QString::number(g.CellFontBold()); }, "1");
-    row(
-        "CellFontItalic", [](FlexGrid &g) { g.setCellFontItalic(true); },
-        [](const FlexGrid &g) { return QString::number(g.CellFontItalic()); }, "1");
-    row(
-        "CellFontUnderline", [](FlexGrid &g) { g.setCellFontUnderline(true); },
-        [](const FlexGrid &g) { return QString::number(g.CellFontUnderline()); }, "1");
-    row(
-        "CellFontStrikeThrough", [](FlexGrid &g) { g.setCellFontStrikeThrough(true); },
-        [](const FlexGrid &g) { return QString::number(g.CellFontStrikeThrough()); }, "1");
-    row(
-        "CellFontName", [](FlexGrid &g) { g.setCellFontName("Wingdings"); },
-        [](const FlexGrid &g) { return g.CellFontName(); }, "Wingdings");
-    row(
-        "CellFontSize", [](FlexGrid &g) { g.setCellFontSize(21.5f); },
-        [](const FlexGrid &g) { return QString::number(g.CellFontSize()); }, "21.5");
-    row(
-        "CellFontWidth", [](FlexGrid &g) { g.setCellFontWidth(6); },
-        [](const FlexGrid &g) { return QString::number(g.CellFontWidth()); }, "6");
-    row(
-        "CellPictureAlignment", [](FlexGrid &g) { g.setCellPictureAlignment(10); },
-        [](const FlexGrid &g) { return QString::number(g.CellPictureAlignment()); }, "10");
+    // Each Cell member, set to a value that is not its default and read back as text.
+#define CELL(Name, value, shown)                                                                   \
+    row(                                                                                           \
+        #Name, [](FlexGrid &g) { g.set##Name(value); },                                            \
+        [](const FlexGrid &g) { return QVariant(g.Name()).toString(); }, shown)
+    CELL(CellBackColor, 0x0000FF, "255");
+    CELL(CellForeColor, 0x00FF00, "65280");
+    CELL(CellAlignment, 7, "7");
+    CELL(CellTextStyle, 2, "2");
+    CELL(CellFontBold, true, "true");
+    CELL(CellFontItalic, true, "true");
+    CELL(CellFontUnderline, true, "true");
+    CELL(CellFontStrikeThrough, true, "true");
+    CELL(CellFontName, "Wingdings", "Wingdings");
+    CELL(CellFontSize, 21.5f, "21.5");
+    CELL(CellFontWidth, 6, "6");
+    CELL(CellPictureAlignment, 10, "10");
+#undef CELL
     row(
         "CellPicture",
         [](FlexGrid &g) {
@@ -433,25 +414,6 @@ void tst_FlexGridMembers::sortRangeAndKeys()
     grid->setSort(qint16(code));
     QTEST(column(*grid, 0), "expectedIds");
     QCOMPARE(grid->TextMatrix(0, 0), QStringLiteral("0,0")); // the fixed row stays on top
-}
-
-void tst_FlexGridMembers::customSortThroughCompare()
-{
-    auto grid = filledGrid(6, 2);
-    const QStringList values = { "bb", "a", "dddd", "ccc", "e" };
-    for (int i = 0; i < 5; ++i)
-        grid->setTextMatrix(i + 1, 1, values[i]);
-    int calls = 0;
-    // By text length, longest first.
-    connect(grid.get(), &FlexGrid::Compare, grid.get(), [&](qint32 r1, qint32 r2, qint16 &cmp) {
-        ++calls;
-        const int l1 = int(grid->TextMatrix(r1, 1).size()),
-                  l2 = int(grid->TextMatrix(r2, 1).size());
-        cmp = qint16(l1 > l2 ? -1 : (l1 < l2 ? 1 : 0));
-    });
-    grid->setSort(9);
-    QVERIFY(calls > 0);
-    QCOMPARE(column(*grid, 1), (QStringList { "dddd", "ccc", "bb", "a", "e" }));
 }
 
 void tst_FlexGridMembers::colPositionMovesColumn()
@@ -636,17 +598,11 @@ void tst_FlexGridMembers::bindingShowsRecordsetAndRefreshes()
     grid->Refresh();
     QCOMPARE(column(*grid, 1), (QStringList { "NUT", "screw", "washer" }));
     QCOMPARE(grid->TextMatrix(0, 1), QStringLiteral("Article"));
-    // The host deletes a record: the written text stays beside its own record, no row blanks.
-    auto host = rs->Clone();
-    host->setFilter(QStringLiteral("Name = 'screw'"));
-    host->Delete();
-    grid->Refresh();
-    QCOMPARE(column(*grid, 1), (QStringList { "NUT", "washer" }));
-
-    // Unbinding leaves the cells as they are.
+    // (Records another cursor adds or deletes are the model's test.) Unbinding leaves the cells
+    // as they are.
     grid->setDataSource(nullptr);
     QCOMPARE(grid->DataSource(), tessera::RecordsetPtr());
-    QCOMPARE(column(*grid, 1), (QStringList { "NUT", "washer" }));
+    QCOMPARE(column(*grid, 1), (QStringList { "NUT", "screw", "washer" }));
     QCOMPARE(grid->DataField(0, 1), QString());
     grid->setTextMatrix(1, 1, QStringLiteral("own"));
     QCOMPARE(grid->TextMatrix(1, 1), QStringLiteral("own"));

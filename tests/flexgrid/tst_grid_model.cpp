@@ -448,7 +448,7 @@ void TestGridModel::wholeColumnFormatIsOneEntry()
     QVERIFY(!m.format(999999, 2, CellAttr::FontName).isValid());
     m.setText(999999, 1, QStringLiteral("q"));
     QCOMPARE(m.text(999999, 1), QStringLiteral("q"));
-    // Rewriting the same cells over and over does not pile up entries.
+    // A cell written over and over shows the newest value.
     for (int i = 0; i < 100; ++i)
         m.setFormat({ 5, 0, 5, 0 }, CellAttr::BackColor, i);
     QCOMPARE(m.format(5, 0, CellAttr::BackColor).toInt(), 99);

@@ -152,50 +152,44 @@ void TestRecordsetBadInput::badInput_data()
 
     const QByteArray none;
     const int conv = adErrDataConversion;
-    const auto set = [](const char *name, QVariant v) {
-        return Action([name, v](Scene &s) { s.rs->setCollect(QString::fromLatin1(name), v); });
+    // A value refused by a field, whose description must name the field.
+    const auto refused = [](const char *name, const char *field, const QVariant &v) {
+        QTest::newRow(name) << Action([field, v](Scene &s) {
+            s.rs->setCollect(QString::fromLatin1(field), v);
+        }) << QByteArray() << int(adErrDataConversion)
+                            << QStringLiteral("'%1'").arg(field);
     };
 
     // ---- values put into fields ----------------------------------------------------------
-    QTest::newRow("text into integer") << set("ID", "twelve") << none << conv << "'ID'";
-    QTest::newRow("number text with junk into integer")
-        << set("ID", "12abc") << none << conv << "'ID'";
-    QTest::newRow("huge number into small int") << set("Small", 70000) << none << conv << "'Small'";
-    QTest::newRow("huge double into integer") << set("ID", 1e300) << none << conv << "'ID'";
-    QTest::newRow("64-bit into integer")
-        << set("ID", std::numeric_limits<qint64>::max()) << none << conv << "'ID'";
-    QTest::newRow("negative into unsigned tiny") << set("Tiny", -1) << none << conv << "'Tiny'";
-    QTest::newRow("256 into unsigned tiny") << set("Tiny", 256) << none << conv << "'Tiny'";
-    QTest::newRow("infinity into integer")
-        << set("ID", std::numeric_limits<double>::infinity()) << none << conv << "'ID'";
-    QTest::newRow("1e999 text into double") << set("Amount", "1e999") << none << conv << "'Amount'";
-    QTest::newRow("beyond the currency range") << set("Price", 1e15) << none << conv << "'Price'";
-    QTest::newRow("negative beyond the currency range")
-        << set("Price", -1e300) << none << conv << "'Price'";
-    QTest::newRow("garbage date text") << set("Born", "garbage") << none << conv << "'Born'";
-    QTest::newRow("date text with a 13th month")
-        << set("Born", "2001-13-01") << none << conv << "'Born'";
-    QTest::newRow("February 30th") << set("Born", "2001-02-30") << none << conv << "'Born'";
-    QTest::newRow("serial far beyond any date") << set("Born", 1e10) << none << conv << "'Born'";
-    QTest::newRow("invalid date-time")
-        << set("Born", QDateTime(QDate(2001, 2, 30), QTime(1, 0))) << none << conv << "'Born'";
-    QTest::newRow("invalid date") << set("Born", QDate(2001, 2, 30)) << none << conv << "'Born'";
-    QTest::newRow("garbage into Boolean") << set("Active", "perhaps") << none << conv << "'Active'";
-    QTest::newRow("garbage into GUID") << set("Key", "{not-a-guid}") << none << conv << "'Key'";
-    QTest::newRow("text longer than the field")
-        << set("Name", QString(21, QLatin1Char('n'))) << none << conv << "'Name'";
-    QTest::newRow("20 MB text into a long field")
-        << set("Memo", giantText) << none << conv << "'Memo'";
-    QTest::newRow("20 MB text into a short field")
-        << set("Name", giantText) << none << conv << "'Name'";
-    QTest::newRow("20 MB text into integer") << set("ID", giantText) << none << conv << "'ID'";
-    QTest::newRow("bytes longer than the field")
-        << set("Data", QByteArray(9, 'b')) << none << conv << "'Data'";
-    QTest::newRow("list into text")
-        << set("Name", QVariantList { 1, 2 }) << none << conv << "'Name'";
-    QTest::newRow("list into integer") << set("ID", QVariantList { 1 }) << none << conv << "'ID'";
+    refused("text into integer", "ID", "twelve");
+    refused("number text with junk into integer", "ID", "12abc");
+    refused("huge number into small int", "Small", 70000);
+    refused("huge double into integer", "ID", 1e300);
+    refused("64-bit into integer", "ID", std::numeric_limits<qint64>::max());
+    refused("negative into unsigned tiny", "Tiny", -1);
+    refused("256 into unsigned tiny", "Tiny", 256);
+    refused("infinity into integer", "ID", std::numeric_limits<double>::infinity());
+    refused("1e999 text into double", "Amount", "1e999");
+    refused("beyond the currency range", "Price", 1e15);
+    refused("negative beyond the currency range", "Price", -1e300);
+    refused("garbage date text", "Born", "garbage");
+    refused("date text with a 13th month", "Born", "2001-13-01");
+    refused("February 30th", "Born", "2001-02-30");
+    refused("serial far beyond any date", "Born", 1e10);
+    refused("invalid date-time", "Born", QDateTime(QDate(2001, 2, 30), QTime(1, 0)));
+    refused("invalid date", "Born", QDate(2001, 2, 30));
+    refused("garbage into Boolean", "Active", "perhaps");
+    refused("garbage into GUID", "Key", "{not-a-guid}");
+    refused("text longer than the field", "Name", QString(21, QLatin1Char('n')));
+    refused("20 MB text into a long field", "Memo", giantText);
+    refused("20 MB text into a short field", "Name", giantText);
+    refused("20 MB text into integer", "ID", giantText);
+    refused("bytes longer than the field", "Data", QByteArray(9, 'b'));
+    refused("list into text", "Name", QVariantList { 1, 2 });
+    refused("list into integer", "ID", QVariantList { 1 });
     QTest::newRow("missing field by name")
-        << set("Nope", 1) << none << int(adErrItemNotFound) << "'Nope'";
+        << Action([](Scene &s) { s.rs->setCollect(QStringLiteral("Nope"), 1); }) << none
+        << int(adErrItemNotFound) << "'Nope'";
     QTest::newRow("through Field::setValue")
         << Action([](Scene &s) { s.rs->Fields().Item(QStringLiteral("Small")).setValue(-40000); })
         << none << conv << "'Small'";
