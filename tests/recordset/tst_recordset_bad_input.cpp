@@ -303,10 +303,14 @@ void TestRecordsetBadInput::badInput_data()
     // The schema.
     bad("unknown type", document(field("A", "matrix"), ""), "'matrix'");
     bad("field without name", document("<s:AttributeType rs:number='1'/>", ""), "no name");
-    bad("duplicate field", document(textField + textField, ""), "twice");
+    bad("duplicate field",
+        document(
+            "<s:AttributeType name='A' rs:name='X'/><s:AttributeType name='A' rs:name='Y'/>", ""),
+        "declared twice");
     bad("duplicate real name",
-        document("<s:AttributeType name='c0' rs:name='X'/><s:AttributeType name='c1' rs:name='x'/>",
-            ""));
+        document(
+            "<s:AttributeType name='c0' rs:name='X'/><s:AttributeType name='c1' rs:name='x'/>", ""),
+        "used twice");
     bad("bad number attribute", document("<s:AttributeType name='A' rs:number='one'/>", ""),
         "rs:number");
     bad("negative size",
