@@ -1,5 +1,6 @@
 // Rowset XML: every fixture file, the writer's exact layout, round trips over every type, saving
-// the current view, and the forms of XML the reader takes (bad files are in the bad input test).
+// the current view or refusing text XML cannot hold, and the forms of XML the reader takes (bad
+// files and the other refused saves are in the bad input test).
 #include "sample_recordset.h"
 
 #include <TestHelpers.h>
@@ -325,7 +326,6 @@ void TestRecordsetXml::saveWritesTheCurrentView()
     QCOMPARE(back->Filter(), QStringLiteral("0"));
 }
 
-// (The other refused saves are in tst_recordset_bad_input.)
 void TestRecordsetXml::saveRefusesTextXmlCannotHold()
 {
     RecordsetPtr rs = sampleRecordset();
