@@ -398,7 +398,6 @@ void tst_FlexGridInteraction::doubleClick()
     auto grid = shownGrid(6, 4);
     EventRecorder rec(grid.get());
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cellMiddle(*grid, 3, 2));
-    QVERIFY(rec.names().contains(QStringLiteral("DblClick")));
     QCOMPARE(rec.names().count(QStringLiteral("DblClick")), 1);
     QCOMPARE(grid->Row(), 3);
     QCOMPARE(grid->Col(), 2);

@@ -1,8 +1,10 @@
-// A small record set with every kind of field, shared by the recordset tests.
+// A small record set with every kind of field, and rowset XML documents made up in place, shared
+// by the recordset tests.
 #pragma once
 
 #include <tessera/Recordset.h>
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QTest>
@@ -90,6 +92,23 @@ inline QList<int> ids(const RecordsetPtr &rs)
     for (const QVariant &v : column(rs, QStringLiteral("ID")))
         out << v.toInt();
     return out;
+}
+
+// A rowset XML document with the given field declarations and rows.
+inline QByteArray document(const QByteArray &fields, const QByteArray &rows)
+{
+    return "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'"
+           " xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
+           " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
+           "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>"
+        + fields + "</s:ElementType></s:Schema><rs:data>" + rows + "</rs:data></xml>";
+}
+
+// One field declaration of a rowset document; `extra` goes on its datatype.
+inline QByteArray field(const char *name, const char *type, const QByteArray &extra = {})
+{
+    return QByteArray("<s:AttributeType name='") + name + "'><s:datatype dt:type='" + type + "'"
+        + extra + "/></s:AttributeType>";
 }
 
 } // namespace tessera::test

@@ -1,7 +1,9 @@
-// Hostile and mistaken input at every entry point a host or a user reaches: values of the wrong
-// type or size, criteria and sort texts, Save targets that cannot be written and files that cannot
-// be read. Each must raise its defined error with a description, keep the records as they were
-// and leave no stray file behind.
+// Hostile and mistaken input to the record set (bad criteria and sort texts are in the filter
+// test): values of the wrong type or size, Save targets that cannot be written, files that cannot
+// be read or are no well-formed rowset. Each must raise its defined error with a description, keep
+// the records as they were and leave no stray file behind.
+#include "sample_recordset.h"
+
 #include <TestHelpers.h>
 #include <tessera/Recordset.h>
 
@@ -18,6 +20,8 @@
 #include <unistd.h>
 
 using namespace tessera;
+using tessera::test::document;
+using tessera::test::field;
 
 namespace {
 
@@ -104,26 +108,6 @@ QMap<QString, QByteArray> folder(const QString &dir)
     return out;
 }
 
-QByteArray document(const QByteArray &fields, const QByteArray &rows)
-{
-    return "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'"
-           " xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
-           " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
-           "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>"
-        + fields + "</s:ElementType></s:Schema><rs:data>" + rows + "</rs:data></xml>";
-}
-
-QByteArray field(const char *name, const char *type, const QByteArray &extra = {})
-{
-    return QByteArray("<s:AttributeType name='") + name + "'><s:datatype dt:type='" + type + "'"
-        + extra + "/></s:AttributeType>";
-}
-
-QString nested(int depth, const QString &inner)
-{
-    return QString(depth, QLatin1Char('(')) + inner + QString(depth, QLatin1Char(')'));
-}
-
 // Keeps the process from being killed while a file size limit makes writes fail.
 struct FileSizeLimit {
     rlimit old {};
@@ -155,7 +139,6 @@ class TestRecordsetBadInput : public QObject {
 private slots:
     void badInput_data();
     void badInput();
-    void deepButReasonableCriteria();
     void loadedValuesGoBackIn_data();
     void loadedValuesGoBackIn();
 };
@@ -163,61 +146,56 @@ private slots:
 void TestRecordsetBadInput::badInput_data()
 {
     QTest::addColumn<Action>("action");
-    QTest::addColumn<QByteArray>("file"); // written to input.xml first when not empty
+    QTest::addColumn<QByteArray>("file"); // written to input.xml first unless null
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("mentions"); // a word the description must name
 
     const QByteArray none;
     const int conv = adErrDataConversion;
-    const auto set = [](const char *name, QVariant v) {
-        return Action([name, v](Scene &s) { s.rs->setCollect(QString::fromLatin1(name), v); });
+    // A value refused by a field, whose description must name the field.
+    const auto refused = [](const char *name, const char *field, const QVariant &v) {
+        QTest::newRow(name) << Action([field, v](Scene &s) {
+            s.rs->setCollect(QString::fromLatin1(field), v);
+        }) << QByteArray() << int(adErrDataConversion)
+                            << QStringLiteral("'%1'").arg(field);
     };
 
     // ---- values put into fields ----------------------------------------------------------
-    QTest::newRow("text into integer") << set("ID", "twelve") << none << conv << "ID";
-    QTest::newRow("number text with junk into integer")
-        << set("ID", "12abc") << none << conv << "ID";
-    QTest::newRow("huge number into small int") << set("Small", 70000) << none << conv << "Small";
-    QTest::newRow("huge double into integer") << set("ID", 1e300) << none << conv << "ID";
-    QTest::newRow("64-bit into integer")
-        << set("ID", std::numeric_limits<qint64>::max()) << none << conv << "ID";
-    QTest::newRow("negative into unsigned tiny") << set("Tiny", -1) << none << conv << "Tiny";
-    QTest::newRow("256 into unsigned tiny") << set("Tiny", 256) << none << conv << "Tiny";
-    QTest::newRow("infinity into integer")
-        << set("ID", std::numeric_limits<double>::infinity()) << none << conv << "ID";
-    QTest::newRow("1e999 text into double") << set("Amount", "1e999") << none << conv << "Amount";
-    QTest::newRow("beyond the currency range") << set("Price", 1e15) << none << conv << "Price";
-    QTest::newRow("negative beyond the currency range")
-        << set("Price", -1e300) << none << conv << "Price";
-    QTest::newRow("garbage date text") << set("Born", "garbage") << none << conv << "Born";
-    QTest::newRow("date text with a 13th month")
-        << set("Born", "2001-13-01") << none << conv << "Born";
-    QTest::newRow("February 30th") << set("Born", "2001-02-30") << none << conv << "Born";
-    QTest::newRow("serial far beyond any date") << set("Born", 1e10) << none << conv << "Born";
-    QTest::newRow("invalid date-time")
-        << set("Born", QDateTime(QDate(2001, 2, 30), QTime(1, 0))) << none << conv << "Born";
-    QTest::newRow("invalid date") << set("Born", QDate(2001, 2, 30)) << none << conv << "Born";
-    QTest::newRow("garbage into Boolean") << set("Active", "perhaps") << none << conv << "Active";
-    QTest::newRow("garbage into GUID") << set("Key", "{not-a-guid}") << none << conv << "Key";
-    QTest::newRow("text longer than the field")
-        << set("Name", QString(21, QLatin1Char('n'))) << none << conv << "Name";
-    QTest::newRow("20 MB text into a long field")
-        << set("Memo", giantText) << none << conv << "Memo";
-    QTest::newRow("20 MB text into a short field")
-        << set("Name", giantText) << none << conv << "Name";
-    QTest::newRow("20 MB text into integer") << set("ID", giantText) << none << conv << "ID";
-    QTest::newRow("bytes longer than the field")
-        << set("Data", QByteArray(9, 'b')) << none << conv << "Data";
-    QTest::newRow("list into text") << set("Name", QVariantList { 1, 2 }) << none << conv << "Name";
-    QTest::newRow("list into integer") << set("ID", QVariantList { 1 }) << none << conv << "ID";
+    refused("text into integer", "ID", "twelve");
+    refused("number text with junk into integer", "ID", "12abc");
+    refused("huge number into small int", "Small", 70000);
+    refused("huge double into integer", "ID", 1e300);
+    refused("64-bit into integer", "ID", std::numeric_limits<qint64>::max());
+    refused("negative into unsigned tiny", "Tiny", -1);
+    refused("256 into unsigned tiny", "Tiny", 256);
+    refused("infinity into integer", "ID", std::numeric_limits<double>::infinity());
+    refused("1e999 text into double", "Amount", "1e999");
+    refused("beyond the currency range", "Price", 1e15);
+    refused("negative beyond the currency range", "Price", -1e300);
+    refused("garbage date text", "Born", "garbage");
+    refused("date text with a 13th month", "Born", "2001-13-01");
+    refused("February 30th", "Born", "2001-02-30");
+    refused("serial far beyond any date", "Born", 1e10);
+    refused("invalid date-time", "Born", QDateTime(QDate(2001, 2, 30), QTime(1, 0)));
+    refused("invalid date", "Born", QDate(2001, 2, 30));
+    refused("garbage into Boolean", "Active", "perhaps");
+    refused("garbage into GUID", "Key", "{not-a-guid}");
+    refused("text longer than the field", "Name", QString(21, QLatin1Char('n')));
+    refused("20 MB text into a long field", "Memo", giantText);
+    refused("20 MB text into a short field", "Name", giantText);
+    refused("20 MB text into integer", "ID", giantText);
+    refused("bytes longer than the field", "Data", QByteArray(9, 'b'));
+    refused("list into text", "Name", QVariantList { 1, 2 });
+    refused("list into integer", "ID", QVariantList { 1 });
     QTest::newRow("missing field by name")
-        << set("Nope", 1) << none << int(adErrItemNotFound) << "Nope";
+        << Action([](Scene &s) { s.rs->setCollect(QStringLiteral("Nope"), 1); }) << none
+        << int(adErrItemNotFound) << "'Nope'";
     QTest::newRow("through Field::setValue")
         << Action([](Scene &s) { s.rs->Fields().Item(QStringLiteral("Small")).setValue(-40000); })
-        << none << conv << "Small";
+        << none << conv << "'Small'";
     QTest::newRow("through SetViewValue")
         << Action([](Scene &s) { s.rs->SetViewValue(2, 0, QStringLiteral("x")); }) << none << conv
-        << "ID";
+        << "'ID'";
     QTest::newRow("SetViewValue past the last record")
         << Action([](Scene &s) { s.rs->SetViewValue(6, 0, 1); }) << none
         << int(adErrInvalidArgument) << "6";
@@ -227,29 +205,6 @@ void TestRecordsetBadInput::badInput_data()
     QTest::newRow("unknown type code") << Action(
         [](Scene &s) { s.fresh->Fields().Append(QStringLiteral("X"), DataTypeEnum(999)); })
                                        << none << int(adErrInvalidArgument) << "999";
-
-    // ---- filter and sort -------------------------------------------------------------------
-    const auto filter = [](QVariant v) { return Action([v](Scene &s) { s.rs->setFilter(v); }); };
-    const int arg = adErrInvalidArgument;
-    QTest::newRow("filter naming a missing field") << filter("Nope = 1") << none << arg << "Nope";
-    QTest::newRow("missing field deep inside")
-        << filter("ID = 1 OR (Name = 'x' AND [No Such] > 2)") << none << arg << "No Such";
-    QTest::newRow("10,000 nested parentheses")
-        << filter(nested(10000, QStringLiteral("ID = 1"))) << none << arg << "parenthes";
-    QTest::newRow("100,000 nested parentheses")
-        << filter(nested(100000, QStringLiteral("ID = 1"))) << none << arg << "parenthes";
-    QTest::newRow("10,000 opening parentheses")
-        << filter(QString(10000, QLatin1Char('('))) << none << arg << "parenthes";
-    QTest::newRow("10,000 nested, one unclosed")
-        << filter(nested(10000, QStringLiteral("ID = 1")).chopped(1)) << none << arg << "parenthes";
-    QTest::newRow("20 MB criteria") << filter(giantText) << none << arg << "ggg";
-    QTest::newRow("a date as criteria") << filter(QDate(2001, 1, 1)) << none << arg << "criteria";
-    QTest::newRow("sort naming a missing field")
-        << Action([](Scene &s) { s.rs->setSort(QStringLiteral("ID, Nope DESC")); }) << none << arg
-        << "Nope";
-    QTest::newRow("sort direction garbage")
-        << Action([](Scene &s) { s.rs->setSort(QStringLiteral("ID sideways")); }) << none << arg
-        << "sideways";
 
     // ---- Save ------------------------------------------------------------------------------
     const auto save = [](const char *name) {
@@ -275,14 +230,20 @@ void TestRecordsetBadInput::badInput_data()
         s.rs->Save(
             writable ? QStringLiteral("/proc/self/out.xml") : ro + QStringLiteral("/out.xml"));
     }) << none << int(adErrOpeningFile) << "out.xml";
+    QTest::newRow("save with no name") << Action([](Scene &s) { s.rs->Save(QString()); }) << none
+                                       << int(adErrInvalidArgument) << "name";
+    QTest::newRow("save in a format other than XML")
+        << Action([](Scene &s) { s.rs->Save(s.path(QStringLiteral("out.adtg")), adPersistADTG); })
+        << none << int(adErrInvalidArgument) << "XML";
+    QTest::newRow("save a closed record set")
+        << Action([](Scene &s) { s.fresh->Save(s.path(QStringLiteral("out.xml"))); }) << none
+        << int(adErrObjectClosed) << "";
     QTest::newRow("save while the disk refuses more bytes") << Action([](Scene &s) {
         const FileSizeLimit limit(1024);
         s.rs->Save(s.path(QStringLiteral("full.xml")));
     }) << none << int(adErrOpeningFile) << "full.xml";
 
     // ---- Open ------------------------------------------------------------------------------
-    const auto open = Action([](Scene &s) { s.fresh->Open(s.path(QStringLiteral("input.xml"))); });
-    const int src = adErrInvalidSource;
     QTest::newRow("open a file that vanished") << Action([](Scene &s) {
         const QString p = s.path(QStringLiteral("soon-gone.xml"));
         QFile f(p);
@@ -293,71 +254,104 @@ void TestRecordsetBadInput::badInput_data()
     }) << none << int(adErrOpeningFile) << "soon-gone.xml";
     QTest::newRow("open a folder")
         << Action([](Scene &s) { s.fresh->Open(s.dir); }) << none << int(adErrOpeningFile) << "";
+    // Files that are not rowsets, or not well-formed, or hostile, or whose values do not fit.
+    const auto bad = [](const char *name, const QByteArray &xml, const char *mentions = "") {
+        QTest::newRow(name) << Action(
+            [](Scene &s) { s.fresh->Open(s.path(QStringLiteral("input.xml"))); })
+                            << xml << int(adErrInvalidSource) << QString::fromUtf8(mentions);
+    };
     const QByteArray idField = field("ID", "i4");
-    const QByteArray textField = field("T", "string");
-    QTest::newRow("20 MB attribute value")
-        << open << document(textField, "<z:row T='" + QByteArray(20 * 1024 * 1024, 'a') + "'/>")
-        << src << "T";
-    QTest::newRow("1 MB of digits into an integer")
-        << open << document(idField, "<z:row ID='" + QByteArray(1024 * 1024, '7') + "'/>") << src
-        << "ID";
-    QTest::newRow("absurd maxLength")
-        << open << document(field("T", "string", " dt:maxLength='99999999999999999999'"), "") << src
-        << "";
-    QTest::newRow("100,000 nested elements in the data")
-        << open
-        << document(idField,
-               QByteArray("<z:row ID='1'/>") + QByteArray("<a>").repeated(100000)
-                   + QByteArray("</a>").repeated(100000))
-        << src << "nested";
-    QTest::newRow("100,000 nested elements in the schema")
-        << open
-        << document(
-               QByteArray("<s:x>").repeated(100000) + QByteArray("</s:x>").repeated(100000), "")
-        << src << "nested";
-    QTest::newRow("100,000 unclosed elements")
-        << open << QByteArray("<xml>") + QByteArray("<a>").repeated(100000) << src << "";
-    QTest::newRow("fraction in an integer row")
-        << open << document(idField, "<z:row ID='1.5'/>") << src << "ID";
-    QTest::newRow("64-bit overflow in an i8 row")
-        << open << document(field("B", "i8"), "<z:row B='9223372036854775808'/>") << src << "B";
-    QTest::newRow("negative in a ui1 row")
-        << open << document(field("U", "ui1"), "<z:row U='-1'/>") << src << "U";
-    QTest::newRow("1e999 in a float row")
-        << open << document(field("R", "float"), "<z:row R='1e999'/>") << src << "R";
-    QTest::newRow("negative NaN in a float row")
-        << open << document(field("R", "float"), "<z:row R='-NaN'/>") << src << "R";
-    QTest::newRow("garbage in a GUID row")
-        << open << document(field("G", "uuid"), "<z:row G='{zz}'/>") << src << "G";
-    QTest::newRow("garbage in a base64 row")
-        << open << document(field("D", "bin.base64"), "<z:row D='!!!'/>") << src << "D";
-    QTest::newRow("currency beyond its range")
-        << open << document(field("C", "number", " rs:dbtype='currency'"), "<z:row C='1e20'/>")
-        << src << "C";
-    QTest::newRow("currency of fifteen whole nines")
-        << open
-        << document(field("C", "number", " rs:dbtype='currency'"), "<z:row C='999999999999999'/>")
-        << src << "C";
-    QTest::newRow("currency just below its minimum")
-        << open
-        << document(
-               field("C", "number", " rs:dbtype='currency'"), "<z:row C='-922337203685477.5809'/>")
-        << src << "C";
-    QTest::newRow("text longer than its declared length")
-        << open
-        << document(field("T", "string", " dt:maxLength='8'"),
-               "<z:row T='12345678'/><z:row T='00000000499602`2'/>")
-        << src << "longer than the 8";
-    QTest::newRow("1e300 in a single row")
-        << open << document(field("S", "r4"), "<z:row S='1'/><z:row S='1e300'/>") << src << "S";
-    QTest::newRow("bytes longer than their declared length")
-        << open
-        << document(
-               field("B", "bin.hex", " dt:maxLength='2'"), "<z:row B='0102'/><z:row B='010203'/>")
-        << src << "B";
-    QTest::newRow("year 0 in a date row")
-        << open << document(field("D", "dateTime"), "<z:row D='0000-01-01T00:00:00'/>") << src
-        << "D";
+    const QByteArray textField = "<s:AttributeType name='A'/>";
+    bad("empty file", QByteArray(""));
+    bad("not xml", "hello, world");
+    bad("truncated", document(idField, "<z:row ID='1'/>").left(200));
+    bad("wrong root", "<root/>", "root");
+    bad("no schema", "<xml xmlns:rs='urn:schemas-microsoft-com:rowset'><rs:data/></xml>", "schema");
+    bad("rows before schema",
+        "<xml xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
+        "<rs:data><z:row A='1'/></rs:data></xml>");
+    bad("entity expansion",
+        "<?xml version='1.0'?><!DOCTYPE xml [<!ENTITY a 'aaaaaaaaaa'>"
+        "<!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'><!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;'>]>"
+            + document(idField, "<z:row ID='&c;'/>"));
+    bad("external entity",
+        "<!DOCTYPE xml [<!ENTITY x SYSTEM 'file:///etc/passwd'>]>"
+            + document(textField, "<z:row A='&x;'/>"));
+    bad("20 MB attribute value",
+        document(field("T", "string"), "<z:row T='" + QByteArray(20 * 1024 * 1024, 'a') + "'/>"),
+        "'T'");
+    bad("100,000 nested elements in the data",
+        document(idField,
+            QByteArray("<z:row ID='1'/>") + QByteArray("<a>").repeated(100000)
+                + QByteArray("</a>").repeated(100000)),
+        "nested");
+    bad("100,000 nested elements in the schema",
+        document(QByteArray("<s:x>").repeated(100000) + QByteArray("</s:x>").repeated(100000), ""),
+        "nested");
+    bad("100,000 unclosed elements", QByteArray("<xml>") + QByteArray("<a>").repeated(100000),
+        "nested");
+    bad("text after the end", document(idField, "<z:row ID='1'/>") + "junk");
+    bad("no end", document(idField, "<z:row ID='1'/>").chopped(6));
+    bad("unclosed row", document(idField, "<z:row ID='1'>"));
+    bad("update without original", document(idField, "<rs:update><z:row ID='1'/></rs:update>"),
+        "original");
+    bad("duplicate attribute", document(idField, "<z:row ID='1' ID='2'/>"), "'ID'");
+    bad("invalid utf-8", document(textField, "<z:row A='\xff\xfe'/>"));
+    bad("unknown entity", document(textField, "<z:row A='&foo;'/>"));
+    bad("lt in value", document(textField, "<z:row A='a<b'/>"));
+    bad("control character", document(textField, "<z:row A='a\x01b'/>"));
+    // The schema.
+    bad("unknown type", document(field("A", "matrix"), ""), "'matrix'");
+    bad("field without name", document("<s:AttributeType rs:number='1'/>", ""), "no name");
+    bad("duplicate field",
+        document(
+            "<s:AttributeType name='A' rs:name='X'/><s:AttributeType name='A' rs:name='Y'/>", ""),
+        "declared twice");
+    bad("duplicate real name",
+        document(
+            "<s:AttributeType name='c0' rs:name='X'/><s:AttributeType name='c1' rs:name='x'/>", ""),
+        "used twice");
+    bad("bad number attribute", document("<s:AttributeType name='A' rs:number='one'/>", ""),
+        "rs:number");
+    bad("negative size",
+        document(
+            "<s:AttributeType name='A'><s:datatype dt:maxLength='-4'/></s:AttributeType>", ""));
+    bad("absurd maxLength",
+        document(field("T", "string", " dt:maxLength='99999999999999999999'"), ""));
+    // Values their fields cannot hold.
+    bad("bad integer", document(idField, "<z:row ID='12x'/>"), "'ID'");
+    bad("integer out of range", document(field("ID", "i2"), "<z:row ID='70000'/>"), "'ID'");
+    bad("fraction in an integer row", document(idField, "<z:row ID='1.5'/>"), "'ID'");
+    bad("1 MB of digits into an integer",
+        document(idField, "<z:row ID='" + QByteArray(1024 * 1024, '7') + "'/>"), "'ID'");
+    bad("64-bit overflow in an i8 row",
+        document(field("B", "i8"), "<z:row B='9223372036854775808'/>"), "'B'");
+    bad("negative in a ui1 row", document(field("U", "ui1"), "<z:row U='-1'/>"), "'U'");
+    bad("1e999 in a float row", document(field("R", "float"), "<z:row R='1e999'/>"), "'R'");
+    bad("negative NaN in a float row", document(field("R", "float"), "<z:row R='-NaN'/>"), "'R'");
+    bad("1e300 in a single row", document(field("S", "r4"), "<z:row S='1'/><z:row S='1e300'/>"),
+        "'S'");
+    bad("garbage in a GUID row", document(field("G", "uuid"), "<z:row G='{zz}'/>"), "'G'");
+    bad("garbage in a base64 row", document(field("D", "bin.base64"), "<z:row D='!!!'/>"), "'D'");
+    bad("bad hex", document(field("A", "bin.hex"), "<z:row A='abc'/>"), "'A'");
+    bad("bad date", document(field("A", "dateTime"), "<z:row A='2001-13-01T00:00:00'/>"), "'A'");
+    bad("year 0 in a date row",
+        document(field("D", "dateTime"), "<z:row D='0000-01-01T00:00:00'/>"), "'D'");
+    bad("bad boolean", document(field("A", "boolean"), "<z:row A='yes'/>"), "'A'");
+    const QByteArray currency = field("C", "number", " rs:dbtype='currency'");
+    bad("currency beyond its range", document(currency, "<z:row C='1e20'/>"), "'C'");
+    bad("currency of fifteen whole nines", document(currency, "<z:row C='999999999999999'/>"),
+        "'C'");
+    bad("currency just below its minimum", document(currency, "<z:row C='-922337203685477.5809'/>"),
+        "'C'");
+    bad("text longer than its declared length",
+        document(field("T", "string", " dt:maxLength='8'"),
+            "<z:row T='12345678'/><z:row T='00000000499602`2'/>"),
+        "longer than the 8");
+    bad("bytes longer than their declared length",
+        document(
+            field("B", "bin.hex", " dt:maxLength='2'"), "<z:row B='0102'/><z:row B='010203'/>"),
+        "'B'");
 }
 
 void TestRecordsetBadInput::badInput()
@@ -371,7 +365,7 @@ void TestRecordsetBadInput::badInput()
     QVERIFY(tmp.isValid());
     Scene scene { records(), std::make_shared<Recordset>(), tmp.path() };
     scene.fresh->Fields().Append(QStringLiteral("Kept"), adInteger);
-    if (!file.isEmpty()) {
+    if (!file.isNull()) {
         QFile f(scene.path(QStringLiteral("input.xml")));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(file);
@@ -414,21 +408,6 @@ void TestRecordsetBadInput::badInput()
     QCOMPARE(scene.fresh->FieldCount(), 1);
     scene.fresh->Open();
     QCOMPARE(scene.fresh->FieldName(0), QStringLiteral("Kept"));
-}
-
-// Nesting a person would write stays well inside the limit and filters as it reads.
-void TestRecordsetBadInput::deepButReasonableCriteria()
-{
-    RecordsetPtr rs = records();
-    rs->setFilter(nested(150, QStringLiteral("ID = 1 OR (ID > 4 AND Active = True)")));
-    QCOMPARE(rs->RecordCount(), 2);
-    QString alternating = QStringLiteral("ID = 6");
-    for (int k = 0; k < 150; ++k)
-        alternating = QStringLiteral("(%1 %2 ID > 0)").arg(alternating, k % 2 ? "OR" : "AND");
-    rs->setFilter(alternating);
-    QCOMPARE(rs->RecordCount(), 6);
-    rs->setFilter(QStringLiteral("((ID = 6 AND ID > 0) OR ID > 0) AND ID = 2"));
-    QCOMPARE(rs->Collect(QStringLiteral("ID")).toInt(), 2);
 }
 
 // Files whose values once loaded but were refused when a host wrote them back, or loaded in a

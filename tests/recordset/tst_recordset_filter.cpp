@@ -1,5 +1,5 @@
-// Filter criteria (operators, text, dates, Null, AND/OR/parentheses, bad criteria) and Sort
-// (stable, multi-key, descending), with the position rules that go with them.
+// Filter criteria (operators, text, dates, Null, AND/OR/parentheses, bad and hostile criteria) and
+// Sort (stable, multi-key, descending, bad sort texts), with the position rules that go with them.
 #include "sample_recordset.h"
 
 #include <TestHelpers.h>
@@ -19,6 +19,7 @@ private slots:
     void criteria();
     void badCriteriaKeepPreviousFilter_data();
     void badCriteriaKeepPreviousFilter();
+    void deepButReasonableCriteria();
     void liftingTheFilter_data();
     void liftingTheFilter();
     void absolutePositionUnderFilter();
@@ -117,52 +118,91 @@ void TestRecordsetFilter::criteria()
     QCOMPARE(ids(clone), expected);
 }
 
+namespace {
+QString nested(int depth, const QString &inner)
+{
+    return QString(depth, QLatin1Char('(')) + inner + QString(depth, QLatin1Char(')'));
+}
+} // namespace
+
 void TestRecordsetFilter::badCriteriaKeepPreviousFilter_data()
 {
-    QTest::addColumn<QString>("criteria");
-    QTest::newRow("unknown field") << "Nope = 1";
-    QTest::newRow("value missing") << "ID = ";
-    QTest::newRow("operator missing") << "ID 3";
-    QTest::newRow("double =") << "ID == 3";
-    QTest::newRow("word value") << "Name = Anna";
-    QTest::newRow("open quote") << "Name = 'Anna";
-    QTest::newRow("open parenthesis") << "(ID = 1 OR ID = 2";
-    QTest::newRow("stray parenthesis") << "ID = 1)";
-    QTest::newRow("open bracket") << "[Full Name = 'x'";
-    QTest::newRow("open date") << "Born = #2001-01-01";
-    QTest::newRow("bad date") << "Born = #2001-02-30#";
-    QTest::newRow("text for number") << "ID = 'abc'";
-    QTest::newRow("serial out of range") << "Born = 1E300";
-    QTest::newRow("date for number") << "ID = #2001-01-01#";
-    QTest::newRow("wildcard inside") << "Name LIKE 'a*a'";
-    QTest::newRow("LIKE on number") << "ID LIKE '1*'";
-    QTest::newRow("Null with <") << "Note < Null";
-    QTest::newRow("IS without NULL") << "Note IS 3";
-    QTest::newRow("dangling AND") << "ID = 1 AND";
-    QTest::newRow("trailing text") << "ID = 1 Name = 'x'";
+    QTest::addColumn<QVariant>("criteria");
+    QTest::addColumn<QString>("mentions"); // a word the description must name, if any
+    const auto bad = [](const char *name, const QVariant &criteria, const char *mentions = "") {
+        QTest::newRow(name) << criteria << QString::fromLatin1(mentions);
+    };
+    bad("unknown field", "Nope = 1", "Nope");
+    bad("unknown field deep inside", "ID = 1 OR (Name = 'x' AND [No Such] > 2)", "No Such");
+    bad("value missing", "ID = ");
+    bad("operator missing", "ID 3");
+    bad("double =", "ID == 3");
+    bad("word value", "Name = Anna");
+    bad("open quote", "Name = 'Anna");
+    bad("open parenthesis", "(ID = 1 OR ID = 2");
+    bad("stray parenthesis", "ID = 1)");
+    bad("open bracket", "[Full Name = 'x'");
+    bad("open date", "Born = #2001-01-01");
+    bad("bad date", "Born = #2001-02-30#");
+    bad("text for number", "ID = 'abc'");
+    bad("serial out of range", "Born = 1E300");
+    bad("date for number", "ID = #2001-01-01#");
+    bad("wildcard inside", "Name LIKE 'a*a'");
+    bad("LIKE on number", "ID LIKE '1*'");
+    bad("Null with <", "Note < Null");
+    bad("IS without NULL", "Note IS 3");
+    bad("dangling AND", "ID = 1 AND");
+    bad("trailing text", "ID = 1 Name = 'x'");
+    // Nesting no person writes is refused before it can exhaust the stack.
+    bad("10,000 nested parentheses", nested(10000, QStringLiteral("ID = 1")), "parenthes");
+    bad("100,000 nested parentheses", nested(100000, QStringLiteral("ID = 1")), "parenthes");
+    bad("10,000 opening parentheses", QString(10000, QLatin1Char('(')), "parenthes");
+    bad("10,000 nested, one unclosed", nested(10000, QStringLiteral("ID = 1")).chopped(1),
+        "parenthes");
+    bad("20 MB criteria", QString(20 << 20, QLatin1Char('g')), "ggg");
+    bad("a date as criteria", QDate(2001, 1, 1), "criteria");
 }
 
 void TestRecordsetFilter::badCriteriaKeepPreviousFilter()
 {
-    QFETCH(QString, criteria);
+    QFETCH(QVariant, criteria);
+    QFETCH(QString, mentions);
     RecordsetPtr rs = sampleRecordset();
     rs->setFilter(QStringLiteral("Active = True"));
     rs->setAbsolutePosition(3);
     const quint64 stamp = rs->ChangeStamp();
-    QVERIFY_TESSERA_ERROR(rs->setFilter(criteria), adErrInvalidArgument);
     try {
         rs->setFilter(criteria);
+        QFAIL("the criteria were accepted");
     } catch (const Error &e) {
         const QString standard = QStringLiteral(
             "Arguments are of the wrong type, are out of acceptable range, or are in conflict "
             "with one another.");
+        QCOMPARE(e.number(), int(adErrInvalidArgument));
         QVERIFY(e.description().startsWith(standard));
         QVERIFY2(e.description().size() > standard.size() + 10, "the description names the fault");
+        QVERIFY2(e.description().contains(mentions, Qt::CaseInsensitive),
+            qPrintable(e.description().left(300)));
     }
     QCOMPARE(rs->Filter(), QStringLiteral("Active = True"));
     QCOMPARE(rs->RecordCount(), 4);
     QCOMPARE(rs->AbsolutePosition(), 3);
     QCOMPARE(rs->ChangeStamp(), stamp);
+}
+
+// Nesting a person would write stays well inside the limit and filters as it reads.
+void TestRecordsetFilter::deepButReasonableCriteria()
+{
+    RecordsetPtr rs = sampleRecordset();
+    rs->setFilter(nested(150, QStringLiteral("ID = 1 OR (ID > 4 AND Active = True)")));
+    QCOMPARE(ids(rs), (QList<int> { 1, 5, 7 }));
+    QString alternating = QStringLiteral("ID = 6");
+    for (int k = 0; k < 150; ++k)
+        alternating = QStringLiteral("(%1 %2 ID > 0)").arg(alternating, k % 2 ? "OR" : "AND");
+    rs->setFilter(alternating);
+    QCOMPARE(rs->RecordCount(), 8);
+    rs->setFilter(QStringLiteral("((ID = 6 AND ID > 0) OR ID > 0) AND ID = 2"));
+    QCOMPARE(ids(rs), QList<int> { 2 });
 }
 
 void TestRecordsetFilter::liftingTheFilter_data()
@@ -269,8 +309,19 @@ void TestRecordsetFilter::badSortKeepsPreviousSort()
     RecordsetPtr rs = sampleRecordset();
     rs->setSort(QStringLiteral("Name"));
     const QList<int> before = ids(rs);
-    for (const char *bad : { "Nope", "Name UP", "Name,", "Name ASC ID", "[Full Name", ", Name" }) {
-        QVERIFY_TESSERA_ERROR(rs->setSort(QString::fromLatin1(bad)), adErrInvalidArgument);
+    // Each bad sort text, and the word its description must name.
+    const QList<std::pair<const char *, const char *>> bad { { "Nope", "Nope" },
+        { "ID, Nope DESC", "Nope" }, { "Name UP", "UP" }, { "ID sideways", "sideways" },
+        { "Name,", "" }, { "Name ASC ID", "" }, { "[Full Name", "" }, { ", Name", "" } };
+    for (const auto &[sort, mentions] : bad) {
+        try {
+            rs->setSort(QString::fromLatin1(sort));
+            QFAIL(sort);
+        } catch (const Error &e) {
+            QCOMPARE(e.number(), int(adErrInvalidArgument));
+            QVERIFY2(e.description().contains(QLatin1String(mentions), Qt::CaseInsensitive),
+                qPrintable(e.description()));
+        }
         QCOMPARE(rs->Sort(), QStringLiteral("Name"));
         QCOMPARE(ids(rs), before);
     }
