@@ -1,7 +1,7 @@
 // A Tessera with a check-mark column and a sign-arrow column written through TextMatrix, saved
 // as control_screenshot.png in the build folder; the pixels show glyphs, colours and the grid.
-#include "../flexgrid/tst_flexgrid_helpers.h"
 #include "tessera_p.h"
+#include <FlexGridTestHelpers.h>
 
 #include <tessera/PropertyBag.h>
 #include <tessera/Tessera.h>

@@ -2,8 +2,8 @@
 // presses: the order of tracking events when a typed cell is left, the deferred EnterCell,
 // NoRaise, selection by rows, row 0 as a header, required columns, SuspendLayout, keys and sort
 // orders decided by a host slot through by-reference parameters, the Row/Col setters.
-#include "../flexgrid/tst_flexgrid_helpers.h"
 #include "tessera_p.h"
+#include <FlexGridTestHelpers.h>
 
 #include <TestHelpers.h>
 #include <tessera/PropertyBag.h>

@@ -2,7 +2,7 @@
 // negative, out-of-range settings, non-finite sizes, enormous and malformed texts (NULs, lone
 // surrogates, a million tabs). A rejected call raises its error and exact description and leaves
 // the grid as it was; an accepted one keeps every cell it was not asked to change.
-#include "tst_flexgrid_helpers.h"
+#include <FlexGridTestHelpers.h>
 
 #include <TestHelpers.h>
 #include <tessera/FlexGrid.h>

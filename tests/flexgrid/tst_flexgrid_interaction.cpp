@@ -1,7 +1,7 @@
 // Scenario tests of a shown FlexGrid driven by real keys and mouse clicks: cursor and selection,
 // the order of the cell events, scrolling, header selection, column resizing, key events that a
 // host cancels, focus and right-to-left.
-#include "tst_flexgrid_helpers.h"
+#include <FlexGridTestHelpers.h>
 
 #include <tessera/FlexGrid.h>
 

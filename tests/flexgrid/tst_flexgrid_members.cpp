@@ -2,7 +2,7 @@
 // settings and the Compare event in the control's surface and event tests): OLE colours, the cursor
 // under new dimensions, text, Clip, FormatString, AddItem and RemoveItem, FillStyle ranges, Sort,
 // column moves, geometry in twips, Redraw, fonts and binding.
-#include "tst_flexgrid_helpers.h"
+#include <FlexGridTestHelpers.h>
 
 #include <TestHelpers.h>
 #include <tessera/FlexGrid.h>

@@ -1,7 +1,7 @@
 // Draws a FlexGrid with two fixed rows, a merged header row, a check-mark column, sign arrows,
 // coloured cells, a picture and a selection; writes flexgrid_screenshot.png into the build folder
 // and checks the pixels that show each feature was drawn.
-#include "tst_flexgrid_helpers.h"
+#include <FlexGridTestHelpers.h>
 
 #include <tessera/FlexGrid.h>
 #include <tessera/Runtime.h>

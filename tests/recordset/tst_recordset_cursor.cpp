@@ -390,6 +390,12 @@ void TestRecordsetCursor::changeStamp()
     }));
     QVERIFY(bumps([&] { other->SetViewValue(0, 1, QStringLiteral("zz")); }));
     QVERIFY(!bumps([&] { rs->MoveFirst(); }));
+    // Closed and opened again on a new table: the stamp still grows, never repeats.
+    QVERIFY(bumps([&] { rs->Close(); }));
+    QVERIFY(bumps([&] {
+        rs->Fields().Append(QStringLiteral("A"), adInteger);
+        rs->Open();
+    }));
 }
 
 void TestRecordsetCursor::ado2ado_data()

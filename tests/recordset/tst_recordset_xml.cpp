@@ -235,13 +235,13 @@ void TestRecordsetXml::writerLayout()
 
 void TestRecordsetXml::roundTripEveryType()
 {
-    struct Spec {
+    struct FieldCase {
         const char *name;
         DataTypeEnum type;
         int size;
         QVariant a, b;
     };
-    const QList<Spec> specs = {
+    const QList<FieldCase> fieldCases = {
         { "Small", adSmallInt, 0, QVariant::fromValue(qint16(-32768)),
             QVariant::fromValue(qint16(7)) },
         { "Int", adInteger, 0, 2147483647, -1 },
@@ -268,23 +268,23 @@ void TestRecordsetXml::roundTripEveryType()
         { "VarBin", adVarBinary, 0, QByteArray("\x01\x02\x03"), QByteArray(300, '\x7f') },
     };
     auto rs = std::make_shared<Recordset>();
-    for (const Spec &s : specs)
+    for (const FieldCase &s : fieldCases)
         rs->Fields().Append(QString::fromUtf8(s.name), s.type, s.size);
     rs->Open();
     for (int row = 0; row < 3; ++row) {
         rs->AddNew();
-        for (int f = 0; f < specs.size(); ++f)
+        for (int f = 0; f < fieldCases.size(); ++f)
             if (row < 2)
-                rs->Fields().Item(f).setValue(row == 0 ? specs[f].a : specs[f].b);
+                rs->Fields().Item(f).setValue(row == 0 ? fieldCases[f].a : fieldCases[f].b);
         rs->Update(); // row 2: every field Null
     }
     QTemporaryDir dir;
     const QString first = dir.filePath(QStringLiteral("all.xml"));
     rs->Save(first);
     RecordsetPtr back = openFile(first);
-    QCOMPARE(back->Fields().Count(), specs.size());
+    QCOMPARE(back->Fields().Count(), fieldCases.size());
     QCOMPARE(back->RecordCount(), 3);
-    for (int f = 0; f < specs.size(); ++f) {
+    for (int f = 0; f < fieldCases.size(); ++f) {
         const Field a = rs->Fields().Item(f), b = back->Fields().Item(f);
         QCOMPARE(b.Name(), a.Name());
         QCOMPARE(b.Type(), a.Type());

@@ -1,5 +1,5 @@
-// Helpers for the FlexGrid widget tests: a shown grid, cell centres in viewport pixels, and a
-// recorder that lists the grid's cell events in the order they arrive.
+// Helpers for the widget tests of the grid and the control: a shown grid, cell centres in viewport
+// pixels, pixel counts, and a recorder that lists the grid's cell events in the order they arrive.
 #pragma once
 
 #include <tessera/FlexGrid.h>
