@@ -10,7 +10,6 @@
 #include <tessera/Tessera.h>
 
 #include <QComboBox>
-#include <QHash>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
