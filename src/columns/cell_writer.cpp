@@ -10,8 +10,6 @@ namespace tessera {
 
 namespace {
 
-const QString Checked = QStringLiteral("þ");
-const QString Unchecked = QStringLiteral("q");
 constexpr qint32 ArrowUpColor = 0x009900; // RGB(0, 153, 0) as an OLE colour
 constexpr qint32 ArrowDownColor = 0x0000FF; // RGB(255, 0, 0)
 
@@ -43,7 +41,7 @@ QString Tessera::TextMatrix(qint32 Row, qint32 Col) const
     if (!def)
         throw Error(errSubscriptOutOfRange);
     const QString text = d->fxgGrid->TextMatrix(Row, Col);
-    return def->CheckBox ? CStr(text == Checked) : text;
+    return def->CheckBox ? CStr(text == CheckedMark) : text;
 }
 
 // What every writer shares: the grid write with skip-on-failure, and the sign-arrow write.
@@ -83,7 +81,7 @@ void Tessera::setTextMatrix(qint32 Row, qint32 Col, const QString &text)
     if (!def)
         w.write(text);
     else if (def->CheckBox)
-        w.write(convertsToTrue(text) ? Checked : Unchecked);
+        w.write(convertsToTrue(text) ? CheckedMark : UncheckedMark);
     else if (w.headerRow())
         w.write(text);
     else if (def->ColorBySigned)
@@ -100,7 +98,7 @@ void Tessera::setTextMatrix1Plus(qint32 Row, qint32 Col, const QString &text)
     if (!def || w.headerRow())
         w.write(text);
     else if (def->CheckBox)
-        w.write(isStrictTrue(text) ? Checked : Unchecked);
+        w.write(isStrictTrue(text) ? CheckedMark : UncheckedMark);
     else if (def->ColorBySigned)
         w.signArrow(text);
     else
@@ -115,7 +113,7 @@ void Tessera::setTextMatrixWithFormat(qint32 Row, qint32 Col, const QString &tex
     if (!def)
         w.write(text);
     else if (def->CheckBox) // header rows included
-        w.write(isStrictTrue(text) ? Checked : Unchecked);
+        w.write(isStrictTrue(text) ? CheckedMark : UncheckedMark);
     else if (def->ColorBySigned)
         w.signArrow(text);
     else if (def->TextFormat.isEmpty())

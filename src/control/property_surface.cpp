@@ -3,9 +3,6 @@
 //
 // Sections: whole-grid look, selection colour, geometry, per column and row, cursor and
 // selection, current-cell formats, texts and pictures, the control's own window and focus.
-//
-// Writes of texts, fonts and pictures call the grid themselves: passThrough converts a copy of
-// its value, and a grid setter taking a reference would be handed one to a copy already gone.
 #include "tessera_p.h"
 
 #include <QAtomicInt>
@@ -53,8 +50,10 @@ void Tessera::setEnabled(bool enabled)
 QFont Tessera::Font() const
 {
     const QFont font = d->fxgGrid->Font();
-    // The header grid overlays the header rows, so it follows the grid's font.
-    d->MSHFlexGrid1->setFont(font);
+    // The header grid overlays the header rows, so it follows the grid's font (a read must not
+    // lay it out again when it already has it).
+    if (d->MSHFlexGrid1->Font() != font)
+        d->MSHFlexGrid1->setFont(font);
     return font;
 }
 void Tessera::setFont(const QFont &font)
@@ -216,8 +215,7 @@ QPixmap Tessera::MouseIcon() const
 }
 void Tessera::setMouseIcon(const QPixmap &icon)
 {
-    d->fxgGrid->setMouseIcon(icon);
-    d->notify(QStringLiteral("MouseIcon"));
+    d->passThrough(&FlexGrid::setMouseIcon, icon, "MouseIcon");
 }
 qint32 Tessera::OLEDropMode() const
 {
@@ -568,8 +566,7 @@ QString Tessera::CellFontName() const
 }
 void Tessera::setCellFontName(const QString &name)
 {
-    d->fxgGrid->setCellFontName(name);
-    d->notify(QStringLiteral("CellFontName"));
+    d->passThrough(&FlexGrid::setCellFontName, name, "CellFontName");
 }
 float Tessera::AllCellFontSize() const
 {
@@ -616,8 +613,7 @@ QString Tessera::FormatString() const
 }
 void Tessera::setFormatString(const QString &format)
 {
-    d->fxgGrid->setFormatString(format);
-    d->notify(QStringLiteral("FormatString"));
+    d->passThrough(&FlexGrid::setFormatString, format, "FormatString");
 }
 QString Tessera::Clip() const
 {
@@ -625,8 +621,7 @@ QString Tessera::Clip() const
 }
 void Tessera::setClip(const QString &clip)
 {
-    d->fxgGrid->setClip(clip);
-    d->notify(QStringLiteral("Clip"));
+    d->passThrough(&FlexGrid::setClip, clip, "Clip");
 }
 QString Tessera::Text() const
 {
@@ -634,8 +629,7 @@ QString Tessera::Text() const
 }
 void Tessera::setText(const QString &text)
 {
-    d->fxgGrid->setText(text);
-    d->notify(QStringLiteral("Text"));
+    d->passThrough(&FlexGrid::setText, text, "Text");
 }
 QString Tessera::TextArray(qint32 Index) const
 {

@@ -24,6 +24,10 @@ namespace tessera {
 class ImageList;
 class clsEvents;
 
+// A check-mark column's two texts, drawn in the symbol font as a ticked and an empty box.
+inline const QString CheckedMark = QStringLiteral("þ");
+inline const QString UncheckedMark = QStringLiteral("q");
+
 class TesseraPrivate {
 public:
     TesseraPrivate(Tessera *control, HostSite *site);

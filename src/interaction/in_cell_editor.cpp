@@ -4,11 +4,6 @@
 
 namespace tessera {
 
-namespace {
-const QString Checked = QStringLiteral("þ");
-const QString Unchecked = QStringLiteral("q");
-} // namespace
-
 bool TesseraPrivate::CurrentColIsReadOnly() const
 {
     const eColDefsX *def = definitionOf(fxgGrid->Col());
@@ -18,8 +13,8 @@ bool TesseraPrivate::CurrentColIsReadOnly() const
 void TesseraPrivate::toggleCheckMark(qint32 row, qint32 col)
 {
     FlexGrid &g = *fxgGrid;
-    const bool wasUnchecked = g.TextMatrix(row, col) == Unchecked;
-    g.setTextMatrix(row, col, wasUnchecked ? Checked : Unchecked);
+    const bool wasUnchecked = g.TextMatrix(row, col) == UncheckedMark;
+    g.setTextMatrix(row, col, wasUnchecked ? CheckedMark : UncheckedMark);
     QVariant r = row, c = col;
     QVariant prev = qint16(wasUnchecked ? 0 : -1), act = qint16(wasUnchecked ? -1 : 0);
     Q_EMIT q->CellValueChanged(r, c, prev, act);
@@ -41,7 +36,7 @@ bool TesseraPrivate::moveDown()
     GridEnterCell();
     curRow = g.Row();
     curCol = g.Col();
-    skipOnError([&] { enteredCellText = g.TextMatrix(curRow, curCol); });
+    skipOnError([&] { enteredCellText = cellText(curRow, curCol); });
     CheckRequiredFields();
     return true;
 }

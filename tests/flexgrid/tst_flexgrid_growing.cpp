@@ -1,5 +1,6 @@
 // A FlexGrid bound to a record set that loads incrementally: its rows grow with each batch,
 // cells written meanwhile stay, and batches that land below the visible rows repaint nothing.
+#include <FlexGridTestHelpers.h>
 #include <tessera/FlexGrid.h>
 #include <tessera/Recordset.h>
 
@@ -10,16 +11,7 @@
 #include <QtTest>
 
 using namespace tessera;
-
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        paints += e->type() == QEvent::Paint;
-        return false;
-    }
-};
+using tessera::test::PaintCounter;
 
 class TestFlexGridGrowing : public QObject {
     Q_OBJECT

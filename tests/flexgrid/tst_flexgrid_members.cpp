@@ -508,19 +508,6 @@ void tst_FlexGridMembers::rowSizingAll()
     QCOMPARE(grid->RowHeight(4), 600);
 }
 
-namespace {
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-} // namespace
-
 void tst_FlexGridMembers::redrawSuppressesPainting()
 {
     auto grid = shownGrid(10, 4);

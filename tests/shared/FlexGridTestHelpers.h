@@ -1,5 +1,5 @@
 // Helpers for the widget tests of the grid and the control: a shown grid, cell centres in viewport
-// pixels, pixel counts, and a recorder that lists the grid's cell events in the order they arrive.
+// pixels, pixel and paint counts, and a recorder of the grid's cell events in their order.
 #pragma once
 
 #include <tessera/FlexGrid.h>
@@ -12,6 +12,17 @@
 #include <memory>
 
 namespace tessera::test {
+
+// Counts the paint events of the widget it filters.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 // A grid of rows x cols filled with "r,c" texts, shown at the given size.
 inline std::unique_ptr<FlexGrid> shownGrid(int rows, int cols, QSize size = QSize(400, 300))
