@@ -34,7 +34,7 @@ TesseraPrivate::TesseraPrivate(Tessera *control, HostSite *hostSite)
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer4->setObjectName(QStringLiteral("Timer4"));
-    // The editor and the gauges are shown by the Parts that use them.
+    // The editor and the gauges are shown only by the features that use them.
     txtEdit->hide();
     Combo1->hide();
     for (QTimer *timer : { Timer1, Timer4 }) {

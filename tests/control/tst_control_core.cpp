@@ -129,7 +129,7 @@ void tst_ControlCore::childWidgets()
 
 void tst_ControlCore::newAndRestoredInstances()
 {
-    // A new instance: no definition table until a Part that fills one allocates it.
+    // A new instance: no definition table until a member that fills one allocates it.
     Tessera fresh;
     fresh.show();
     QVERIFY(fresh.isEnabled());
