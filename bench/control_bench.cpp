@@ -154,8 +154,9 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         std::quick_exit(0);
     }
-    // Moves among the cells on screen, in the middle of a million rows: right along a row of
-    // three columns (one formatted), then down, as a user's arrow keys go.
+    // Moves among the cells on screen, in the middle of a million rows, over three columns (one
+    // formatted) and 16 rows. Every write moves the cursor: a write of the row already current
+    // is no move for the bare grid but a whole leave for the control, and is not what is timed.
     constexpr int moves = 100000, band = 16, top = 500000;
     grid.setRows(1000001);
     grid.setCols(4);
@@ -178,7 +179,7 @@ int main(int argc, char **argv)
         for (int i = 0; i < moves; i += 2) {
             const int step = i / 2;
             setCol(1 + step % 3);
-            setRow(top + (step / 3) % band);
+            setRow(top + step % band);
         }
     };
     const double tracked = bestSeconds(

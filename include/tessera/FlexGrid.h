@@ -97,6 +97,9 @@ public:
 
     // --- Cell text ------------------------------------------------------------------------------
     QString TextMatrix(qint32 row, qint32 col) const;
+    // TextMatrix into `into`, in its buffer when it has one of its own large enough: a caller
+    // reading cell after cell (the control's cursor tracking) does not allocate per cell.
+    void readTextMatrix(qint32 row, qint32 col, QString &into) const;
     void setTextMatrix(qint32 row, qint32 col, const QString &text);
     QString Text() const;
     void setText(const QString &text); // every selected cell while FillStyle is 1

@@ -165,7 +165,6 @@ signals:
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
-    void disconnectNotify(const QMetaMethod &signal) override;
 
 private:
     bool m_noticeListened = false; // a notice per written cell costs nothing while nobody listens

@@ -8,6 +8,8 @@
 #include <QMetaMethod>
 #include <QResizeEvent>
 
+#include <array>
+
 namespace tessera {
 
 namespace {
@@ -72,7 +74,7 @@ void TesseraPrivate::notify(const QString &name)
 {
     if (loading)
         return;
-    if (noticeListened)
+    if (heard & HeardPropertyChanged)
         Q_EMIT q->PropertyChanged(name);
     site->propertyChanged(name);
 }
@@ -156,17 +158,33 @@ void Tessera::resizeEvent(QResizeEvent *event)
     Resize();
 }
 
+namespace {
+// The signals TesseraPrivate::heard notes a listener of. A bit stays set when the listener
+// goes: asking Qt whether others remain would deadlock there, under the connection lock it
+// holds while it notifies a disconnection, and a raise nobody hears is only a little wasted.
+struct Listenable {
+    QMetaMethod signal;
+    quint8 bit;
+};
+const std::array<Listenable, 4> &listenable()
+{
+    static const std::array<Listenable, 4> list { {
+        { QMetaMethod::fromSignal(&Tessera::PropertyChanged),
+            TesseraPrivate::HeardPropertyChanged },
+        { QMetaMethod::fromSignal(&Tessera::LeaveCell), TesseraPrivate::HeardLeaveCell },
+        { QMetaMethod::fromSignal(&Tessera::RowColChange), TesseraPrivate::HeardRowColChange },
+        { QMetaMethod::fromSignal(&Tessera::SelChange), TesseraPrivate::HeardSelChange },
+    } };
+    return list;
+}
+} // namespace
+
 void Tessera::connectNotify(const QMetaMethod &signal)
 {
-    if (signal == QMetaMethod::fromSignal(&Tessera::PropertyChanged))
-        d->noticeListened = true;
+    for (const Listenable &l : listenable())
+        if (signal == l.signal)
+            d->heard |= l.bit;
     QWidget::connectNotify(signal);
-}
-
-void Tessera::disconnectNotify(const QMetaMethod &signal)
-{
-    d->noticeListened = isSignalConnected(QMetaMethod::fromSignal(&Tessera::PropertyChanged));
-    QWidget::disconnectNotify(signal);
 }
 
 void Tessera::Terminate()

@@ -82,7 +82,15 @@ public:
     bool loading = false; // ReadProperties runs: no notices
     bool propertiesInitialized = false; // InitProperties or ReadProperties ran
     bool terminated = false;
-    bool noticeListened = false; // a notice per written cell costs nothing while nobody listens
+    // Which of the signals raised on every written cell or cursor move have ever had a
+    // listener: one nobody ever heard is not raised, which would still look up its connections.
+    enum HeardSignal : quint8 {
+        HeardPropertyChanged = 1,
+        HeardLeaveCell = 2,
+        HeardRowColChange = 4,
+        HeardSelChange = 8,
+    };
+    quint8 heard = 0;
 
     void Initialize();
     void ResizeGrid();
@@ -129,9 +137,12 @@ public:
     void timer1Tick();
     qint64 lastCellEnteredMs = 0; // on a coarse clock: read on every move, it must be cheap
     // The text of grid cell (row, col), read from the grid again only when its texts may have
-    // changed: a move reads the cell it leaves and the one it enters several times. Throws as
-    // TextMatrix does.
-    QString cellText(qint32 row, qint32 col);
+    // changed: a move reads the cell it leaves and the one it enters several times. Valid until
+    // the next call; copy it to keep it. Throws as TextMatrix does.
+    const QString &cellText(qint32 row, qint32 col);
+    // enteredCellText = the text of cell (row, col), copied into a buffer of its own: sharing
+    // the cache's would touch two reference counts on every move and make its next read allocate.
+    void enterCellText(qint32 row, qint32 col);
     struct CellTextCache {
         qint32 row = -1, col = -1;
         quint64 stamp = 0;

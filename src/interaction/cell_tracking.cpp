@@ -13,11 +13,23 @@
 
 #include <QDeadlineTimer>
 
+#include <algorithm>
+
 #include <cstring>
 
 #include <time.h>
 
 namespace tessera {
+
+namespace {
+// Equal units; cheaper than operator== for the short texts compared on every move.
+bool sameUnits(const QString &a, const QString &b)
+{
+    return a.size() == b.size()
+        && (a.constData() == b.constData()
+            || std::memcmp(a.constData(), b.constData(), size_t(a.size()) * sizeof(QChar)) == 0);
+}
+} // namespace
 
 const eColDefsX *TesseraPrivate::definitionOf(qint64 gridCol) const
 {
@@ -81,7 +93,7 @@ bool TesseraPrivate::GridEnterCell()
             g.setColSel(g.Cols() - 1);
         });
     }
-    skipOnError([&] { enteredCellText = cellText(r, c); });
+    skipOnError([&] { enterCellText(r, c); });
     if (r > g.FixedRows() - 1)
         g.Refresh();
     if (validatePending) {
@@ -93,19 +105,26 @@ bool TesseraPrivate::GridEnterCell()
     return true;
 }
 
-QString TesseraPrivate::cellText(qint32 row, qint32 col)
+const QString &TesseraPrivate::cellText(qint32 row, qint32 col)
 {
     CellTextCache &c = cellTextCache;
     const quint64 stamp = fxgGrid->TextStamp();
     if (!c.valid || row != c.row || col != c.col || stamp != c.stamp) {
         c.valid = false; // until the read succeeds
-        c.text = fxgGrid->TextMatrix(row, col);
+        fxgGrid->readTextMatrix(row, col, c.text);
         c.row = row;
         c.col = col;
         c.stamp = stamp;
         c.valid = true;
     }
     return c.text;
+}
+
+void TesseraPrivate::enterCellText(qint32 row, qint32 col)
+{
+    const QString &text = cellText(row, col);
+    enteredCellText.resize(text.size());
+    std::copy(text.cbegin(), text.cend(), enteredCellText.begin());
 }
 
 namespace {
@@ -162,7 +181,8 @@ void TesseraPrivate::GridLeaveCell()
         Q_EMIT q->ValidateCell();
         raiseTextChanged();
     }
-    Q_EMIT q->LeaveCell();
+    if (heard & HeardLeaveCell)
+        Q_EMIT q->LeaveCell();
 }
 
 void TesseraPrivate::CommitCellChange()
@@ -172,30 +192,20 @@ void TesseraPrivate::CommitCellChange()
         if (def && def->CheckBox)
             return; // check marks report their own changes
         FormatCurrentCell();
-        const QString now = cellText(curRow, curCol);
-        if (now == enteredCellText)
+        const QString &now = cellText(curRow, curCol);
+        if (sameUnits(now, enteredCellText))
             return;
         if (noRaise) {
-            enteredCellText = now;
+            enterCellText(curRow, curCol);
             return;
         }
         raiseTextChanged();
-        enteredCellText = cellText(curRow, curCol); // the host may have written it
+        enterCellText(curRow, curCol); // the host may have written it
     });
 }
 
 // What a cell's text becomes when the cell is left: a number in the column's format, "0" in it
 // for an empty cell or a text that is no number; a percent format shows hundredths.
-namespace {
-// Equal units; cheaper than operator== for the short texts compared on every move.
-bool sameUnits(const QString &a, const QString &b)
-{
-    return a.size() == b.size()
-        && (a.constData() == b.constData()
-            || std::memcmp(a.constData(), b.constData(), size_t(a.size()) * sizeof(QChar)) == 0);
-}
-} // namespace
-
 QString TesseraPrivate::formattedForCell(qint32 col, const QString &text, const QString &fmt)
 {
     quint32 hash = 2166136261u ^ quint32(col); // FNV-1a over the text's units
@@ -226,7 +236,7 @@ void TesseraPrivate::FormatCurrentCell()
         const eColDefsX *def = slot(curCol);
         if (!def || curCol >= g.Cols() - 1 || def->ColorBySigned || def->TextFormat.isEmpty())
             return;
-        const QString text = cellText(curRow, curCol);
+        const QString &text = cellText(curRow, curCol);
         const QString s = formattedForCell(curCol, text, def->TextFormat);
         if (!sameUnits(s, text))
             g.setTextMatrix(curRow, curCol, s);
@@ -253,7 +263,7 @@ void TesseraPrivate::CheckRequiredFields()
             g.setRow(above);
             curRow = g.Row();
             curCol = g.Col();
-            enteredCellText = cellText(curRow, curCol);
+            enterCellText(curRow, curCol);
         }
     });
     skipOnError([&] {
@@ -299,7 +309,7 @@ void Tessera::setCol(qint32 col)
     d->GridEnterCell();
     if (d->fxgGrid->Col() == col) {
         d->curCol = col;
-        skipOnError([&] { d->enteredCellText = d->cellText(d->fxgGrid->Row(), col); });
+        skipOnError([&] { d->enterCellText(d->fxgGrid->Row(), col); });
     }
     d->notify(QStringLiteral("Col"));
 }
@@ -315,7 +325,7 @@ void Tessera::setRow(qint32 row)
     d->GridEnterCell();
     if (d->fxgGrid->Row() == row) {
         d->curRow = row;
-        skipOnError([&] { d->enteredCellText = d->cellText(row, d->fxgGrid->Col()); });
+        skipOnError([&] { d->enterCellText(row, d->fxgGrid->Col()); });
     }
     d->notify(QStringLiteral("Row"));
 }

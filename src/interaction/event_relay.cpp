@@ -108,7 +108,7 @@ void TesseraPrivate::connectGridEvents()
 
 void TesseraPrivate::relayRowColChange()
 {
-    if (!layoutSuspended)
+    if (!layoutSuspended && (heard & HeardRowColChange))
         Q_EMIT q->RowColChange();
 }
 
@@ -117,7 +117,8 @@ void TesseraPrivate::relaySelChange()
     if (layoutSuspended)
         return;
     CheckRequiredFields();
-    Q_EMIT q->SelChange();
+    if (heard & HeardSelChange)
+        Q_EMIT q->SelChange();
 }
 
 void TesseraPrivate::enterFocus()

@@ -36,7 +36,7 @@ bool TesseraPrivate::moveDown()
     GridEnterCell();
     curRow = g.Row();
     curCol = g.Col();
-    skipOnError([&] { enteredCellText = cellText(curRow, curCol); });
+    skipOnError([&] { enterCellText(curRow, curCol); });
     CheckRequiredFields();
     return true;
 }

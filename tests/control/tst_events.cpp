@@ -358,6 +358,20 @@ void tst_Events::rowAndColSetters()
     QCOMPARE(s.d->enteredCellText, QStringLiteral("4,2"));
     QCOMPARE(notices.count(), 2);
     QCOMPARE(notices.at(1).at(0).toString(), QStringLiteral("Col"));
+    // Listeners come and go: the control raises what somebody hears, whenever they connected.
+    QObject::disconnect(&s.control, &Tessera::SelChange, &s.log, nullptr);
+    s.control.setRow(5);
+    QCOMPARE(s.log.take(), (QStringList { "LeaveCell", "RowColChange" }));
+    int late = 0;
+    auto lateListener = connect(&s.control, &Tessera::SelChange, [&late] { ++late; });
+    QObject::disconnect(&s.control, &Tessera::RowColChange, &s.log, nullptr);
+    s.control.setRow(6);
+    QCOMPARE(s.log.take(), QStringList { "LeaveCell" });
+    QCOMPARE(late, 1);
+    QObject::disconnect(lateListener);
+    s.control.setRow(5);
+    QCOMPARE(late, 1);
+    QCOMPARE(s.log.take(), QStringList { "LeaveCell" });
     // A bad row reaches the host as the grid's error, after the cell was left.
     QVERIFY_TESSERA_ERROR(s.control.setRow(99), flexErrInvalidRow);
 }

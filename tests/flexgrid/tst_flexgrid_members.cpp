@@ -54,6 +54,8 @@ private Q_SLOTS:
     void oleColors();
     void dimensionsKeepTheCursorInside();
     void textArrayAndText();
+    void readTextMatrixWritesOnlyItsOwnBuffer_data();
+    void readTextMatrixWritesOnlyItsOwnBuffer();
     void clip_data();
     void clip();
     void formatString_data();
@@ -68,6 +70,7 @@ private Q_SLOTS:
     void geometryInTwips();
     void rowSizingAll();
     void redrawSuppressesPainting();
+    void sameCellFormatAgainPaintsNothing();
     void bindingShowsRecordsetAndRefreshes();
     void fixedFontFollowsFont();
     void sortMovesCellFormats();
@@ -141,6 +144,40 @@ void tst_FlexGridMembers::textArrayAndText()
     QCOMPARE(column(*grid, 2), (QStringList { "1,2", "2,2", "z", "z" }));
     QCOMPARE(grid->TextMatrix(2, 1), QStringLiteral("2,1"));
     QCOMPARE(grid->TextMatrix(4, 3), QStringLiteral("4,3"));
+}
+
+void tst_FlexGridMembers::readTextMatrixWritesOnlyItsOwnBuffer_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("short, in the handle") << QStringLiteral("ab");
+    QTest::newRow("Latin-1") << QStringLiteral("1.234,50 été");
+    QTest::newRow("UTF-16") << QStringLiteral("日本語のテキスト");
+    QTest::newRow("long") << QString(5000, QLatin1Char('x'));
+}
+
+// Reading into a string reuses its buffer, so a string that shares it with another must be
+// detached first: the other copy keeps its text.
+void tst_FlexGridMembers::readTextMatrixWritesOnlyItsOwnBuffer()
+{
+    QFETCH(QString, text);
+    auto grid = filledGrid();
+    grid->setTextMatrix(2, 1, text);
+    const QString before = QStringLiteral("an earlier, longer text than most cells hold");
+    QString into = before;
+    into.detach();
+    QString sharer = into;
+    grid->readTextMatrix(2, 1, into);
+    QCOMPARE(into, text);
+    QCOMPARE(sharer, before);
+    // Alone with its buffer, the string is written in place.
+    sharer = QString();
+    QString again = grid->TextMatrix(1, 1);
+    again.reserve(64);
+    const QChar *buffer = again.constData();
+    grid->readTextMatrix(2, 2, again);
+    QCOMPARE(again, QStringLiteral("2,2"));
+    QCOMPARE(again.constData(), buffer);
 }
 
 void tst_FlexGridMembers::clip_data()
@@ -531,6 +568,27 @@ void tst_FlexGridMembers::redrawSuppressesPainting()
     QVERIFY(after != before);
     const QPoint cell = cellTopLeft(*grid, 1, 1) + QPoint(2, 2);
     QCOMPARE(after.pixelColor(cell), QColor(255, 0, 0));
+}
+
+// A cell given the format it already has changes nothing on screen: no repaint is asked for
+// (the control resets the colour of every cell its cursor leaves).
+void tst_FlexGridMembers::sameCellFormatAgainPaintsNothing()
+{
+    auto grid = shownGrid(10, 4);
+    PaintCounter counter;
+    grid->viewport()->installEventFilter(&counter);
+    grid->setRow(2);
+    grid->setCol(2);
+    grid->setCellBackColor(0x00FF00);
+    QTRY_VERIFY(counter.paints > 0);
+    QTest::qWait(30);
+    counter.paints = 0;
+    grid->setCellBackColor(0x00FF00);
+    QTest::qWait(50);
+    QCOMPARE(counter.paints, 0);
+    grid->setCellBackColor(0x0000FF);
+    QTRY_VERIFY(counter.paints > 0);
+    QCOMPARE(grid->CellBackColor(), 0x0000FF);
 }
 
 void tst_FlexGridMembers::bindingShowsRecordsetAndRefreshes()

@@ -117,6 +117,15 @@ void tst_HostSite::noticesAreSignalledAndRecordedInOrder()
     site.clearNotices();
     QVERIFY(site.notices().isEmpty());
     QVERIFY(!site.Dirty());
+
+    // A listener that comes and goes by its connection: the others still hear.
+    int heard = 0;
+    auto listener = QObject::connect(&site, &HostSite::PropertyChanged, [&heard] { ++heard; });
+    site.propertyChanged(QStringLiteral("Cols"));
+    QObject::disconnect(listener);
+    site.propertyChanged(QStringLiteral("Cols"));
+    QCOMPARE(heard, 1);
+    QCOMPARE(spy.count(), 6);
 }
 
 void tst_HostSite::fakeMessageBoxRecordsAndAnswers_data()

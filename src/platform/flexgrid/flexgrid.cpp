@@ -194,6 +194,12 @@ QString FlexGrid::TextMatrix(qint32 row, qint32 col) const
     return d->model.text(row, col);
 }
 
+void FlexGrid::readTextMatrix(qint32 row, qint32 col, QString &into) const
+{
+    d->checkCell(row, col);
+    d->model.readText(row, col, into);
+}
+
 void FlexGrid::setTextMatrix(qint32 row, qint32 col, const QString &text)
 {
     d->checkCell(row, col);

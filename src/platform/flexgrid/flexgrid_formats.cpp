@@ -9,8 +9,8 @@ void FlexGridPrivate::setFormat(CellAttr attr, const QVariant &value)
     if (model.rows() == 0 || model.cols() == 0)
         throw Error(flexErrSubscript, QStringLiteral("Subscript out of range"));
     const CellRange range = fillRange();
-    model.setFormat(range, attr, value);
-    updateCells(range);
+    if (model.setFormat(range, attr, value))
+        updateCells(range);
 }
 
 QVariant FlexGridPrivate::currentFormat(CellAttr attr) const
@@ -89,8 +89,8 @@ qint32 FlexGrid::CellForeColorAt(qint32 row, qint32 col) const
 void FlexGrid::setCellForeColorAt(qint32 row, qint32 col, qint32 color)
 {
     d->checkCell(row, col);
-    d->model.setFormat({ row, col, row, col }, CellAttr::ForeColor, color);
-    d->updateCells({ row, col, row, col });
+    if (d->model.setFormat({ row, col, row, col }, CellAttr::ForeColor, color))
+        d->updateCells({ row, col, row, col });
 }
 
 qint16 FlexGrid::CellAlignment() const

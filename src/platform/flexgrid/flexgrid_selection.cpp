@@ -48,23 +48,23 @@ void FlexGridPrivate::moveTo(int r, int c, int rs, int cs)
     const bool selChanged = cellChanged || rs != rowSel || cs != colSel;
     if (!selChanged)
         return;
+    // Blocked signals are skipped here: each raise would still look up its connections.
+    const bool raise = !q->signalsBlocked();
     // What was highlighted and what will be: only those cells need painting.
     const CellRange before = shownSelection();
-    if (cellChanged) {
+    if (cellChanged && raise)
         Q_EMIT q->LeaveCell();
-        row = r;
-        col = c;
-        rowSel = rs;
-        colSel = cs;
-        updateCells(before);
-        updateCells(shownSelection());
+    row = r;
+    col = c;
+    rowSel = rs;
+    colSel = cs;
+    updateCells(before);
+    updateCells(shownSelection());
+    if (!raise)
+        return;
+    if (cellChanged) {
         Q_EMIT q->EnterCell();
         Q_EMIT q->RowColChange();
-    } else {
-        rowSel = rs;
-        colSel = cs;
-        updateCells(before);
-        updateCells(shownSelection());
     }
     Q_EMIT q->SelChange();
 }

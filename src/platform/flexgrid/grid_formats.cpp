@@ -1,5 +1,6 @@
 // GridFormats: lookup, covering compaction and the shifts that keep formats on their cells.
 #include "grid_formats.h"
+#include "sorted_search.h"
 
 #include <QPixmap>
 
@@ -22,8 +23,7 @@ bool contains(const CellRange &r, int row, int col)
 
 template<class V> auto lowerRow(V &v, int row)
 {
-    return std::lower_bound(
-        v.begin(), v.end(), row, [](const auto &c, int r) { return c.row < r; });
+    return firstNotBelow(v, row, [](const auto &c) { return c.row; });
 }
 
 // Where column c goes when column `from` moves to `to`.
@@ -140,10 +140,10 @@ void GridFormats::Layers::joinPieces()
     indexed = false;
 }
 
-void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &value)
+bool GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &value)
 {
     if (attr >= CellAttr::Count)
-        return;
+        return false;
     Layers &l = m_layers[size_t(attr)];
     const std::uint32_t v = l.intern(value);
     if (range.row1 == range.row2 && range.col1 == range.col2) {
@@ -152,14 +152,17 @@ void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &val
         auto &col = l.cells[size_t(range.col1)];
         if (col.empty() || col.back().row < range.row1) { // writers go down a column
             col.push_back(Cell { range.row1, v });
-            return;
+            return true;
         }
         auto it = lowerRow(col, range.row1);
-        if (it != col.end() && it->row == range.row1)
-            it->value = v;
-        else
+        if (it == col.end() || it->row != range.row1) {
             col.insert(it, Cell { range.row1, v });
-        return;
+            return true;
+        }
+        // A cell's own entry wins over every range: the same value again changes nothing.
+        const bool changed = it->value != v;
+        it->value = v;
+        return changed;
     }
     // Older layers hidden entirely by the new one can go. A short range can only cover short
     // ones in its own row blocks; a tall one looks at everything.
@@ -191,6 +194,7 @@ void GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &val
         l.dropDead();
     else
         l.addToIndex(std::uint32_t(l.ranges.size() - 1));
+    return true;
 }
 
 QVariant GridFormats::get(int row, int col, CellAttr attr) const

@@ -17,7 +17,8 @@ namespace tessera::detail {
 
 class GridFormats {
 public:
-    void set(const CellRange &range, CellAttr attr, const QVariant &value);
+    // False when nothing shown can have changed (a cell given the value it already has).
+    bool set(const CellRange &range, CellAttr attr, const QVariant &value);
     QVariant get(int row, int col, CellAttr attr) const;
     void clear();
     bool isEmpty() const;

@@ -1,6 +1,7 @@
 // GridSizes: sorted overrides, prefix sums rebuilt lazily from the first changed override (so a
 // pass that sets every row's height in order stays linear).
 #include "grid_geometry.h"
+#include "sorted_search.h"
 
 #include <tessera/Twips.h>
 
@@ -11,8 +12,7 @@ namespace tessera::detail {
 namespace {
 template<class V> auto lowerIndex(V &v, int index)
 {
-    return std::lower_bound(
-        v.begin(), v.end(), index, [](const auto &o, int i) { return o.index < i; });
+    return firstNotBelow(v, index, [](const auto &o) { return o.index; });
 }
 } // namespace
 
@@ -83,6 +83,8 @@ void GridSizes::sumsBelow(int index, int &n, qint64 &sum) const
 qint64 GridSizes::position(int index, int defaultSize) const
 {
     index = std::clamp(index, 0, m_count);
+    if (m_overrides.empty()) // the common case, asked on every cursor move
+        return qint64(index) * defaultSize;
     int n;
     qint64 sum;
     sumsBelow(index, n, sum);

@@ -111,12 +111,22 @@ void GridModel::setCols(int cols)
 
 QString GridModel::text(int row, int col) const
 {
-    if (!d->inRange(row, col))
-        return {};
+    QString s;
+    readText(row, col, s);
+    return s;
+}
+
+void GridModel::readText(int row, int col, QString &into) const
+{
+    if (!d->inRange(row, col)) {
+        into.clear();
+        return;
+    }
     const auto h = d->text.handle(row, col);
     if (h == GridTextStore::kNone && d->readsThrough(row, col))
-        return d->boundText(row, col);
-    return d->text.string(h);
+        into = d->boundText(row, col);
+    else
+        d->text.read(h, into);
 }
 
 void GridModel::setText(int row, int col, const QString &text)
@@ -189,7 +199,7 @@ void GridModel::clearTextAndFormats()
 
 // ---- formats -------------------------------------------------------------------------------
 
-void GridModel::setFormat(const CellRange &range, CellAttr attr, const QVariant &value)
+bool GridModel::setFormat(const CellRange &range, CellAttr attr, const QVariant &value)
 {
     CellRange r = normalized(range);
     // Clip to the grid; a range wholly outside it formats nothing.
@@ -198,8 +208,8 @@ void GridModel::setFormat(const CellRange &range, CellAttr attr, const QVariant 
     r.row2 = std::min(r.row2, d->rows() - 1);
     r.col2 = std::min(r.col2, d->cols() - 1);
     if (r.row1 > r.row2 || r.col1 > r.col2)
-        return;
-    d->formats.set(r, attr, value);
+        return false;
+    return d->formats.set(r, attr, value);
 }
 
 QVariant GridModel::format(int row, int col, CellAttr attr) const

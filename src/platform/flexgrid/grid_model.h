@@ -95,6 +95,8 @@ public:
 
     // Text. Out-of-range access is the caller's to check.
     QString text(int row, int col) const;
+    // The same into `into`, reusing its buffer (see GridTextStore::read).
+    void readText(int row, int col, QString &into) const;
     void setText(int row, int col, const QString &text);
     // Inserts one row at `row` (0..rows()), cells from `cells` left to right; the rest empty.
     // Formats stay with their cells; a row inserted inside a formatted range takes its format.
@@ -108,7 +110,8 @@ public:
     void clearTextAndFormats();
 
     // Cell formats, stored as ranges: formatting a whole column is one entry, not one per cell.
-    void setFormat(const CellRange &range, CellAttr attr, const QVariant &value);
+    // False when nothing shown changed (see GridFormats::set).
+    bool setFormat(const CellRange &range, CellAttr attr, const QVariant &value);
     // The value set last over (row, col), or an invalid QVariant when none was set.
     QVariant format(int row, int col, CellAttr attr) const;
     void clearFormats();

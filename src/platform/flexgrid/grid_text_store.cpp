@@ -111,12 +111,31 @@ QStringView GridTextStore::view(std::uint64_t h) const
 
 QString GridTextStore::string(std::uint64_t h) const
 {
+    QString s;
+    read(h, s);
+    return s;
+}
+
+void GridTextStore::read(std::uint64_t h, QString &into) const
+{
     if (h != kNone && !isInline(h) && !isBig(h) && isLatin(h)) {
         const size_t chunk = size_t((h >> 20) & kChunkMask);
-        const char *src = m_latinChunks[chunk].data.get() + (h & kOffsetMask);
-        return QString::fromLatin1(src, qsizetype(arenaLength(h)));
+        const auto *src = reinterpret_cast<const unsigned char *>(
+            m_latinChunks[chunk].data.get() + (h & kOffsetMask));
+        const qsizetype len = qsizetype(arenaLength(h));
+        into.resize(len); // keeps the buffer when `into` owns one large enough
+        char16_t *dst = reinterpret_cast<char16_t *>(into.data());
+        for (qsizetype i = 0; i < len; ++i)
+            dst[i] = src[i];
+        return;
     }
-    return view(h).toString();
+    if (isBig(h)) {
+        into = m_big[size_t(h & 0xFFFFFFFFu)]; // shared, not copied
+        return;
+    }
+    const QStringView text = view(h);
+    into.resize(text.size());
+    std::copy(text.begin(), text.end(), into.begin());
 }
 
 bool GridTextStore::sameText(std::uint64_t a, std::uint64_t b) const

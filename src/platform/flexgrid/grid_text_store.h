@@ -42,6 +42,9 @@ public:
     QStringView view(std::uint64_t handle) const;
     // The text behind a handle as a string of its own (Latin-1 texts widened in one pass).
     QString string(std::uint64_t handle) const;
+    // The same into `into`, in its own buffer when it has one large enough and shares it with
+    // no one: a reader of text after text allocates once.
+    void read(std::uint64_t handle, QString &into) const;
     QString text(int row, int col) const { return string(handle(row, col)); }
     // Writes a text; an empty one becomes kWrittenEmpty when `keepEmpty`, else kNone.
     void set(int row, int col, QStringView text, bool keepEmpty = false);

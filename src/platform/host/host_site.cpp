@@ -67,15 +67,12 @@ void HostSite::propertyChanged(const QString &name)
         emit PropertyChanged(name);
 }
 
+// The flag stays set when the listener goes: asking Qt whether others remain would deadlock
+// there, under the connection lock it holds while it notifies a disconnection.
 void HostSite::connectNotify(const QMetaMethod &signal)
 {
     if (signal == QMetaMethod::fromSignal(&HostSite::PropertyChanged))
         m_noticeListened = true;
-}
-
-void HostSite::disconnectNotify(const QMetaMethod &)
-{
-    m_noticeListened = isSignalConnected(QMetaMethod::fromSignal(&HostSite::PropertyChanged));
 }
 
 void HostSite::setRecordingNotices(bool on)
