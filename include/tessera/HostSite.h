@@ -167,7 +167,7 @@ protected:
     void connectNotify(const QMetaMethod &signal) override;
 
 private:
-    bool m_noticeListened = false; // a notice per written cell costs nothing while nobody listens
+    bool m_noticeListened = false; // a notice per written cell costs nothing until somebody listens
     std::unique_ptr<HostServices> m_services;
     bool m_userMode = true;
     QFont m_font;

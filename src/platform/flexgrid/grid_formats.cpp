@@ -1,6 +1,5 @@
 // GridFormats: lookup, covering compaction and the shifts that keep formats on their cells.
 #include "grid_formats.h"
-#include "sorted_search.h"
 
 #include <QPixmap>
 
@@ -23,7 +22,8 @@ bool contains(const CellRange &r, int row, int col)
 
 template<class V> auto lowerRow(V &v, int row)
 {
-    return firstNotBelow(v, row, [](const auto &c) { return c.row; });
+    return std::lower_bound(
+        v.begin(), v.end(), row, [](const auto &c, int r) { return c.row < r; });
 }
 
 // Where column c goes when column `from` moves to `to`.

@@ -1,7 +1,6 @@
 // GridSizes: sorted overrides, prefix sums rebuilt lazily from the first changed override (so a
 // pass that sets every row's height in order stays linear).
 #include "grid_geometry.h"
-#include "sorted_search.h"
 
 #include <tessera/Twips.h>
 
@@ -12,7 +11,8 @@ namespace tessera::detail {
 namespace {
 template<class V> auto lowerIndex(V &v, int index)
 {
-    return firstNotBelow(v, index, [](const auto &o) { return o.index; });
+    return std::lower_bound(
+        v.begin(), v.end(), index, [](const auto &o, int i) { return o.index < i; });
 }
 } // namespace
 
