@@ -140,9 +140,13 @@ public:
     // changed: a move reads the cell it leaves and the one it enters several times. Valid until
     // the next call; copy it to keep it. Throws as TextMatrix does.
     const QString &cellText(qint32 row, qint32 col);
-    // enteredCellText = the text of cell (row, col), copied into a buffer of its own: sharing
-    // the cache's would touch two reference counts on every move and make its next read allocate.
+    // enteredCellText = the text of cell (row, col), read into a buffer of its own: sharing the
+    // cache's would touch two reference counts on every move and make its next read allocate.
     void enterCellText(qint32 row, qint32 col);
+    struct CellAt {
+        qint32 row = -1, col = -1;
+        quint64 stamp = 0;
+    } enteredFrom; // the cell and texts enteredCellText holds; row -1 once it holds other text
     struct CellTextCache {
         qint32 row = -1, col = -1;
         quint64 stamp = 0;
@@ -158,7 +162,8 @@ public:
         int localeGeneration = -1;
     };
     std::array<FormatMemo, 256> formatMemo;
-    QString formattedForCell(qint32 col, const QString &text, const QString &format);
+    // Valid until the next call.
+    const QString &formattedForCell(qint32 col, const QString &text, const QString &format);
     // The control's own cursor move (Row and Col): the tracking around the grid's move, which
     // runs with the grid's signals blocked (its enter and leave events would run the tracking
     // twice, and four signals cost more than the move); the row/column and selection events

@@ -53,6 +53,7 @@ void TesseraPrivate::raiseTextChanged()
         curCol = CLng(col);
     });
     enteredCellText = previous.toString();
+    enteredFrom.row = -1;
 }
 
 bool TesseraPrivate::GridEnterCell()
@@ -107,8 +108,10 @@ bool TesseraPrivate::GridEnterCell()
 
 const QString &TesseraPrivate::cellText(qint32 row, qint32 col)
 {
-    CellTextCache &c = cellTextCache;
     const quint64 stamp = fxgGrid->TextStamp();
+    if (enteredFrom.row == row && enteredFrom.col == col && enteredFrom.stamp == stamp)
+        return enteredCellText; // the cell being left, unchanged since it was entered
+    CellTextCache &c = cellTextCache;
     if (!c.valid || row != c.row || col != c.col || stamp != c.stamp) {
         c.valid = false; // until the read succeeds
         fxgGrid->readTextMatrix(row, col, c.text);
@@ -122,9 +125,19 @@ const QString &TesseraPrivate::cellText(qint32 row, qint32 col)
 
 void TesseraPrivate::enterCellText(qint32 row, qint32 col)
 {
-    const QString &text = cellText(row, col);
-    enteredCellText.resize(text.size());
-    std::copy(text.cbegin(), text.cend(), enteredCellText.begin());
+    const quint64 stamp = fxgGrid->TextStamp();
+    if (enteredFrom.row == row && enteredFrom.col == col && enteredFrom.stamp == stamp)
+        return; // a setter records the cell its move already recorded
+    const CellTextCache &c = cellTextCache;
+    if (c.valid && row == c.row && col == c.col && stamp == c.stamp) {
+        enteredCellText.resize(c.text.size());
+        std::copy(c.text.cbegin(), c.text.cend(), enteredCellText.begin());
+    } else {
+        // Read straight into the buffer: it then serves as the cache of the cell being left.
+        enteredFrom.row = -1;
+        fxgGrid->readTextMatrix(row, col, enteredCellText);
+    }
+    enteredFrom = { row, col, stamp };
 }
 
 namespace {
@@ -206,7 +219,7 @@ void TesseraPrivate::CommitCellChange()
 
 // What a cell's text becomes when the cell is left: a number in the column's format, "0" in it
 // for an empty cell or a text that is no number; a percent format shows hundredths.
-QString TesseraPrivate::formattedForCell(qint32 col, const QString &text, const QString &fmt)
+const QString &TesseraPrivate::formattedForCell(qint32 col, const QString &text, const QString &fmt)
 {
     quint32 hash = 2166136261u ^ quint32(col); // FNV-1a over the text's units
     for (const QChar ch : text)
@@ -226,7 +239,7 @@ QString TesseraPrivate::formattedForCell(qint32 col, const QString &text, const 
         s = NumericValue(bare, value) ? Format(value / 100, fmt) : Format(0, fmt);
     }
     m = FormatMemo { fmt, text, s, generation };
-    return s;
+    return m.result;
 }
 
 void TesseraPrivate::FormatCurrentCell()
@@ -237,7 +250,7 @@ void TesseraPrivate::FormatCurrentCell()
         if (!def || curCol >= g.Cols() - 1 || def->ColorBySigned || def->TextFormat.isEmpty())
             return;
         const QString &text = cellText(curRow, curCol);
-        const QString s = formattedForCell(curCol, text, def->TextFormat);
+        const QString &s = formattedForCell(curCol, text, def->TextFormat);
         if (!sameUnits(s, text))
             g.setTextMatrix(curRow, curCol, s);
     });

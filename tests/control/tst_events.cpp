@@ -372,6 +372,15 @@ void tst_Events::rowAndColSetters()
     s.control.setRow(5);
     QCOMPARE(late, 1);
     QCOMPARE(s.log.take(), QStringList { "LeaveCell" });
+    // A host slot writing the cell the cursor arrives at: what it wrote counts as entered, so
+    // leaving reports no change.
+    auto writer = connect(&s.control, &Tessera::SelChange,
+        [&s] { s.grid->setTextMatrix(s.grid->Row(), s.grid->Col(), QStringLiteral("host")); });
+    s.control.setRow(6);
+    QObject::disconnect(writer);
+    QCOMPARE(s.d->enteredCellText, QStringLiteral("host"));
+    s.control.setRow(5);
+    QCOMPARE(s.log.take(), (QStringList { "LeaveCell", "LeaveCell" }));
     // A bad row reaches the host as the grid's error, after the cell was left.
     QVERIFY_TESSERA_ERROR(s.control.setRow(99), flexErrInvalidRow);
 }

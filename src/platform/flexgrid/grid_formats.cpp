@@ -22,6 +22,14 @@ bool contains(const CellRange &r, int row, int col)
 
 template<class V> auto lowerRow(V &v, int row)
 {
+    // A column with a few formatted cells is counted through: a binary search's branches are
+    // unpredictable, and there they cost more than the compares.
+    if (v.size() <= 32) {
+        int below = 0;
+        for (const auto &c : v)
+            below += c.row < row;
+        return v.begin() + below;
+    }
     return std::lower_bound(
         v.begin(), v.end(), row, [](const auto &c, int r) { return c.row < r; });
 }
