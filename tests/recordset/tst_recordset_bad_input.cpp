@@ -337,6 +337,14 @@ void TestRecordsetBadInput::badInput_data()
     bad("bad date", document(field("A", "dateTime"), "<z:row A='2001-13-01T00:00:00'/>"), "'A'");
     bad("year 0 in a date row",
         document(field("D", "dateTime"), "<z:row D='0000-01-01T00:00:00'/>"), "'D'");
+    // Dates the file could not be saved with again: years past four digits, before year 1.
+    bad("five-digit year in a date row",
+        document(field("D", "dateTime"), "<z:row D='10000-01-01T00:00:00'/>"), "'D'");
+    bad("an offset past year 9999",
+        document(field("D", "dateTime"), "<z:row D='9999-12-31T23:30:00-01:00'/>"), "'D'");
+    bad("an offset before year 1",
+        document(field("D", "dateTime"), "<z:row D='0001-01-01T00:30:00+01:00'/>"), "'D'");
+    bad("a year BC", document(field("D", "date"), "<z:row D='0044-03-15 BC'/>"), "'D'");
     bad("bad boolean", document(field("A", "boolean"), "<z:row A='yes'/>"), "'A'");
     const QByteArray currency = field("C", "number", " rs:dbtype='currency'");
     bad("currency beyond its range", document(currency, "<z:row C='1e20'/>"), "'C'");

@@ -480,6 +480,15 @@ bool parseDateAscii(const char *v, qsizetype len, qint64 &units)
     return parseDateText(QStringView(buf, len), units, false);
 }
 
+bool hasDateText(DataTypeEnum type, qint64 units)
+{
+    // 0001-01-01T00:00 up to, not including, 10000-01-01T00:00.
+    constexpr qint64 first = (1721426 - unitsEpochJulianDay) * usPerDay;
+    constexpr qint64 end = (5373485 - unitsEpochJulianDay) * usPerDay;
+    return type == adDBTime || units == dateInfinity || units == dateMinusInfinity
+        || (units >= first && units < end);
+}
+
 QString dateText(DataTypeEnum type, qint64 units)
 {
     if (units == dateInfinity)
@@ -498,9 +507,9 @@ QString dateText(DataTypeEnum type, qint64 units)
     };
     if (type != adDBTime) {
         int y = 0, mo = 0, dd = 0;
-        QDate::fromJulianDay(day).getDate(&y, &mo, &dd);
-        if (y < 1 || y > 9999)
+        if (!hasDateText(type, units))
             return QString();
+        QDate::fromJulianDay(day).getDate(&y, &mo, &dd);
         two(y / 100);
         two(y % 100);
         *p++ = '-';

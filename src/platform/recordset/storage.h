@@ -59,8 +59,11 @@ bool parseDateText(QStringView text, qint64 &units, bool usLike = true);
 // parseDateText over a short ASCII text (a database's own date text), without a QString.
 bool parseDateAscii(const char *text, qsizetype length, qint64 &units);
 // ISO text of units: "yyyy-mm-ddThh:mm:ss[.fff|.ffffff]", "yyyy-mm-dd" for adDBDate,
-// "hh:mm:ss[...]" for adDBTime, "infinity", "-infinity"; empty when the year is outside 1..9999.
+// "hh:mm:ss[...]" for adDBTime, "infinity", "-infinity"; empty when !hasDateText.
 QString dateText(DataTypeEnum type, qint64 units);
+// True when dateText can write the units: a time of day, an infinity, or a year in 1..9999
+// (a database may hold wider years; ISO text has four digits).
+bool hasDateText(DataTypeEnum type, qint64 units);
 
 // Exact decimal text: [-]digits[.digits], no leading zeros, "NaN", "Infinity", "-Infinity".
 // Accepts a sign, an exponent, "inf", "nan" in any case; false when the text is not a number.

@@ -1044,7 +1044,8 @@ private:
             ok = parseCurrency(v, c.ints[r]);
             break;
         case Kind::Date:
-            ok = parseDateText(v, c.ints[r], false);
+            // A date this file could not be saved with again is refused on reading.
+            ok = parseDateText(v, c.ints[r], false) && hasDateText(c.def.type, c.ints[r]);
             if (ok && c.def.type == adDBTime && c.ints[r] != usPerDay && c.ints[r] != dateInfinity
                 && c.ints[r] != dateMinusInfinity) {
                 qint64 day = 0;
