@@ -50,33 +50,35 @@ int movedCol(int c, int from, int to)
 std::uint32_t GridFormats::Layers::intern(const QVariant &v)
 {
     // Formats repeat a handful of values; look back a little before adding a new one. Colours
-    // and flags are plain integers: compared without QVariant's general equality.
+    // and flags are plain integers: compared without QVariant's general equality, and with the
+    // stored values' types kept beside them (asking a QVariant its type is a call into Qt).
     const size_t n = values.size();
     const int type = v.typeId();
-    auto sameInt = [&](const QVariant &old) {
-        return old.typeId() == QMetaType::Int
-            && *static_cast<const int *>(old.constData())
+    auto sameInt = [&](size_t i) {
+        return valueTypes[i] == QMetaType::Int
+            && *static_cast<const int *>(values[i].constData())
             == *static_cast<const int *>(v.constData());
     };
-    if (type == QMetaType::Int && lastValue < n && sameInt(values[lastValue]))
+    if (type == QMetaType::Int && lastValue < n && sameInt(lastValue))
         return lastValue;
     for (size_t i = n; i > 0 && i + 8 > n; --i) {
-        const QVariant &old = values[i - 1];
-        if (old.typeId() != type)
+        if (valueTypes[i - 1] != type)
             continue;
         if (type == QMetaType::Int) {
-            if (sameInt(old))
+            if (sameInt(i - 1))
                 return lastValue = std::uint32_t(i - 1);
             continue;
         }
         // Pictures have no operator==; the same picture shares its cache key.
-        const bool same = v.metaType().id() == QMetaType::QPixmap
+        const QVariant &old = values[i - 1];
+        const bool same = type == QMetaType::QPixmap
             ? old.value<QPixmap>().cacheKey() == v.value<QPixmap>().cacheKey()
             : old == v;
         if (same)
             return lastValue = std::uint32_t(i - 1);
     }
     values.push_back(v);
+    valueTypes.push_back(type);
     return lastValue = std::uint32_t(n);
 }
 
@@ -172,6 +174,13 @@ bool GridFormats::set(const CellRange &range, CellAttr attr, const QVariant &val
         it->value = v;
         return changed;
     }
+    return setRange(l, range, v);
+}
+
+// Out of line: the single-cell path above runs on every cursor move and pays for no frame this
+// big.
+Q_NEVER_INLINE bool GridFormats::setRange(Layers &l, const CellRange &range, std::uint32_t v)
+{
     // Older layers hidden entirely by the new one can go. A short range can only cover short
     // ones in its own row blocks; a tall one looks at everything.
     l.ensureIndex();

@@ -59,6 +59,7 @@ private:
         size_t deadRanges = 0;
         std::vector<std::vector<Cell>> cells; // per column, sorted by row
         std::vector<QVariant> values;
+        std::vector<int> valueTypes; // values[i].typeId()
         std::uint32_t lastValue = 0; // index interned last: bulk writers repeat it
         std::uint32_t nextOrigin = 0;
         // Index: short ranges by the row blocks they touch (at most two), tall ones in a list;
@@ -74,6 +75,7 @@ private:
         // Joins pieces of one write that touch in rows over the same columns.
         void joinPieces();
     };
+    static bool setRange(Layers &l, const CellRange &range, std::uint32_t value);
     std::array<Layers, size_t(CellAttr::Count)> m_layers;
 };
 
