@@ -146,7 +146,7 @@ public:
     struct CellAt {
         qint32 row = -1, col = -1;
         quint64 stamp = 0;
-    } enteredFrom; // the cell and texts enteredCellText holds; row -1 once it holds other text
+    } enteredFrom; // the cell and text stamp enteredCellText was read at; row -1: other text
     struct CellTextCache {
         qint32 row = -1, col = -1;
         quint64 stamp = 0;
