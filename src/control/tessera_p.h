@@ -137,11 +137,13 @@ public:
     void timer1Tick();
     qint64 lastCellEnteredMs = 0; // on a coarse clock: read on every move, it must be cheap
     // The text of grid cell (row, col), read from the grid again only when its texts may have
-    // changed: a move reads the cell it leaves and the one it enters several times. Valid until
-    // the next call; copy it to keep it. Throws as TextMatrix does.
+    // changed: a move reads the cell it leaves and the one it enters several times. It may be
+    // enteredCellText itself: valid until the next cellText, enterCellText or raiseTextChanged;
+    // copy it to keep it. Throws as TextMatrix does.
     const QString &cellText(qint32 row, qint32 col);
-    // enteredCellText = the text of cell (row, col), read into a buffer of its own: sharing the
-    // cache's would touch two reference counts on every move and make its next read allocate.
+    // enteredCellText = the text of cell (row, col), read into a buffer of its own (but for the
+    // long texts the grid shares): sharing the cache's would touch two reference counts on every
+    // move and make its next read allocate.
     void enterCellText(qint32 row, qint32 col);
     struct CellAt {
         qint32 row = -1, col = -1;

@@ -178,6 +178,9 @@ void TestRecordsetBadInput::badInput_data()
     refused("serial far beyond any date", "Born", 1e10);
     refused("invalid date-time", "Born", QDateTime(QDate(2001, 2, 30), QTime(1, 0)));
     refused("invalid date", "Born", QDate(2001, 2, 30));
+    refused("a date past 64-bit microseconds", "Born", QDate(590000, 1, 1));
+    refused("a date-time before them", "Born", QDateTime(QDate(-590000, 1, 1), QTime(1, 0)));
+    refused("a six-digit year's text past them", "Born", "590000-01-01");
     refused("garbage into Boolean", "Active", "perhaps");
     refused("garbage into GUID", "Key", "{not-a-guid}");
     refused("text longer than the field", "Name", QString(21, QLatin1Char('n')));
@@ -345,6 +348,9 @@ void TestRecordsetBadInput::badInput_data()
     bad("an offset before year 1",
         document(field("D", "dateTime"), "<z:row D='0001-01-01T00:30:00+01:00'/>"), "'D'");
     bad("a year BC", document(field("D", "date"), "<z:row D='0044-03-15 BC'/>"), "'D'");
+    // Past what 64-bit microseconds hold: it would wrap to a date the file can be saved with.
+    bad("a six-digit year past the units",
+        document(field("D", "dateTime"), "<z:row D='590000-01-01T00:00:00'/>"), "'D'");
     bad("bad boolean", document(field("A", "boolean"), "<z:row A='yes'/>"), "'A'");
     const QByteArray currency = field("C", "number", " rs:dbtype='currency'");
     bad("currency beyond its range", document(currency, "<z:row C='1e20'/>"), "'C'");

@@ -77,8 +77,13 @@ std::uint32_t GridFormats::Layers::intern(const QVariant &v)
         if (same)
             return lastValue = std::uint32_t(i - 1);
     }
-    values.push_back(v);
     valueTypes.push_back(type);
+    try {
+        values.push_back(v);
+    } catch (...) {
+        valueTypes.pop_back(); // the two lists never part
+        throw;
+    }
     return lastValue = std::uint32_t(n);
 }
 

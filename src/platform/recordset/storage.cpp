@@ -253,6 +253,14 @@ qint64 unitsFromDay(qint64 julianDay, qint64 usOfDay)
     return (julianDay - unitsEpochJulianDay) * usPerDay + usOfDay;
 }
 
+bool dateFitsUnits(const QDate &date)
+{
+    // A margin of days for the time of day and a zone offset of up to 99:59.
+    constexpr qint64 maxDays = std::numeric_limits<qint64>::max() / usPerDay - 6;
+    const qint64 days = date.toJulianDay() - unitsEpochJulianDay;
+    return date.isValid() && days <= maxDays && days >= -maxDays;
+}
+
 qint64 dateToUnits(const QDate &date, const QTime &time)
 {
     if (!date.isValid())
@@ -464,7 +472,7 @@ bool parseDateText(QStringView s, qint64 &units, bool usLike)
     if (i != s.size())
         return false;
     const QDate date(y, mo, d);
-    if (!date.isValid())
+    if (!dateFitsUnits(date))
         return false;
     units = unitsFromDay(date.toJulianDay(), us) - offset * 1000000;
     return true;
@@ -1006,6 +1014,8 @@ void Column::setValue(int row, const QVariant &v)
             const QDateTime dt = v.toDateTime();
             if (!dt.isValid())
                 fail("the value is not a date");
+            if (!dateFitsUnits(dt.date()))
+                fail("the date is out of range");
             units = dateToUnits(dt.date(), dt.time());
         } else if (id == QMetaType::QTime) {
             if (!v.toTime().isValid())
@@ -1014,6 +1024,8 @@ void Column::setValue(int row, const QVariant &v)
         } else if (id == QMetaType::QDate) {
             if (!v.toDate().isValid())
                 fail("the value is not a date");
+            if (!dateFitsUnits(v.toDate()))
+                fail("the date is out of range");
             units = dateToUnits(v.toDate(), QTime(0, 0));
         } else if (id == QMetaType::QString) {
             const QString s = v.toString();

@@ -42,6 +42,9 @@ constexpr qint64 unitsEpochJulianDay = 2451545; // 2000-01-01
 constexpr qint64 dateInfinity = std::numeric_limits<qint64>::max();
 constexpr qint64 dateMinusInfinity = std::numeric_limits<qint64>::min();
 qint64 dateToUnits(const QDate &date, const QTime &time);
+// True when the date is valid and its units cannot wrap: 64-bit microseconds reach past year
+// 294,000 (PostgreSQL's whole range), but a date may be given with a six-digit year.
+bool dateFitsUnits(const QDate &date);
 qint64 unitsFromDay(qint64 julianDay, qint64 usOfDay);
 // Julian day and microseconds of the day of finite units.
 void splitUnits(qint64 units, qint64 &julianDay, qint64 &usOfDay);
