@@ -145,14 +145,15 @@ public:
     // long texts the grid shares): sharing the cache's would touch two reference counts on every
     // move and make its next read allocate.
     void enterCellText(qint32 row, qint32 col);
+    // A cell's text as read at a text stamp; row -1: nothing read (or other text since).
     struct CellAt {
         qint32 row = -1, col = -1;
         quint64 stamp = 0;
-    } enteredFrom; // the cell and text stamp enteredCellText was read at; row -1: other text
+        bool is(qint32 r, qint32 c, quint64 s) const { return row == r && col == c && stamp == s; }
+    };
+    CellAt enteredFrom; // what enteredCellText was read from
     struct CellTextCache {
-        qint32 row = -1, col = -1;
-        quint64 stamp = 0;
-        bool valid = false;
+        CellAt at;
         QString text;
     } cellTextCache;
     // Leaving a formatted cell formats it again: the texts seen lately and what they became, so

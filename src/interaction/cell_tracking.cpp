@@ -109,16 +109,13 @@ bool TesseraPrivate::GridEnterCell()
 const QString &TesseraPrivate::cellText(qint32 row, qint32 col)
 {
     const quint64 stamp = fxgGrid->TextStamp();
-    if (enteredFrom.row == row && enteredFrom.col == col && enteredFrom.stamp == stamp)
+    if (enteredFrom.is(row, col, stamp))
         return enteredCellText; // the cell being left, unchanged since it was entered
     CellTextCache &c = cellTextCache;
-    if (!c.valid || row != c.row || col != c.col || stamp != c.stamp) {
-        c.valid = false; // until the read succeeds
+    if (!c.at.is(row, col, stamp)) {
+        c.at.row = -1; // until the read succeeds
         fxgGrid->readTextMatrix(row, col, c.text);
-        c.row = row;
-        c.col = col;
-        c.stamp = stamp;
-        c.valid = true;
+        c.at = { row, col, stamp };
     }
     return c.text;
 }
@@ -126,10 +123,10 @@ const QString &TesseraPrivate::cellText(qint32 row, qint32 col)
 void TesseraPrivate::enterCellText(qint32 row, qint32 col)
 {
     const quint64 stamp = fxgGrid->TextStamp();
-    if (enteredFrom.row == row && enteredFrom.col == col && enteredFrom.stamp == stamp)
+    if (enteredFrom.is(row, col, stamp))
         return; // a setter records the cell its move already recorded
     const CellTextCache &c = cellTextCache;
-    if (c.valid && row == c.row && col == c.col && stamp == c.stamp) {
+    if (c.at.is(row, col, stamp)) {
         enteredCellText.resize(c.text.size());
         std::copy(c.text.cbegin(), c.text.cend(), enteredCellText.begin());
     } else {

@@ -1009,24 +1009,25 @@ void Column::setValue(int row, const QVariant &v)
     }
     case Kind::Date: {
         const int id = v.metaType().id();
+        auto unitsOf = [&fail](const QDate &date, const QTime &time) {
+            if (!date.isValid())
+                fail("the value is not a date");
+            if (!dateFitsUnits(date))
+                fail("the date is out of range");
+            return dateToUnits(date, time);
+        };
         qint64 units = 0;
         if (id == QMetaType::QDateTime) {
             const QDateTime dt = v.toDateTime();
             if (!dt.isValid())
                 fail("the value is not a date");
-            if (!dateFitsUnits(dt.date()))
-                fail("the date is out of range");
-            units = dateToUnits(dt.date(), dt.time());
+            units = unitsOf(dt.date(), dt.time());
         } else if (id == QMetaType::QTime) {
             if (!v.toTime().isValid())
                 fail("the value is not a time");
             units = qint64(v.toTime().msecsSinceStartOfDay()) * 1000;
         } else if (id == QMetaType::QDate) {
-            if (!v.toDate().isValid())
-                fail("the value is not a date");
-            if (!dateFitsUnits(v.toDate()))
-                fail("the date is out of range");
-            units = dateToUnits(v.toDate(), QTime(0, 0));
+            units = unitsOf(v.toDate(), QTime(0, 0));
         } else if (id == QMetaType::QString) {
             const QString s = v.toString();
             if (!parseDateText(s, units)) {
@@ -1036,7 +1037,7 @@ void Column::setValue(int row, const QVariant &v)
                     dt = QDateTime(loc.toDate(s, QLocale::ShortFormat), QTime(0, 0));
                 if (!dt.isValid())
                     fail("the text is not a date");
-                units = dateToUnits(dt.date(), dt.time());
+                units = unitsOf(dt.date(), dt.time());
             }
         } else {
             double d = 0;
